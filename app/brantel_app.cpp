@@ -1,0 +1,115 @@
+#include "app/brantel_app.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "app/program_paths.h"
+#include "app/system_probes.h"
+#include "log/log_to_file.h"
+#include "process/run_process.h"
+
+namespace {
+
+constexpr wchar_t kLanguageOption[] = L"/l";
+constexpr wchar_t kDefaultLanguage[] = L"2057";
+constexpr wchar_t kSettingsSection[] = L"IE";
+constexpr wchar_t kParametersKey[] = L"params";
+constexpr wchar_t kDefaultParameters[] = L"/passive /update-no /norestart";
+constexpr DWORD kSettingsValueChars = 4096;
+
+constexpr wchar_t kEnglishInstaller[] = L"\\ie_setup_2057.exe";
+constexpr wchar_t kItalianInstaller[] = L"\\ie_setup_1040.exe";
+constexpr LANGID kItalianItaly = 0x0410;
+constexpr LANGID kItalianSwitzerland = 0x0810;
+
+std::wstring ReadInstallerParameters() {
+  std::vector<wchar_t> value(kSettingsValueChars, L'\0');
+  const DWORD length =
+      ::GetPrivateProfileStringW(kSettingsSection, kParametersKey, kDefaultParameters, value.data(),
+                                 kSettingsValueChars, GetSettingsFilePath().c_str());
+  return std::wstring(value.data(), length);
+}
+
+int RunInstaller(const wchar_t* installerName, const std::wstring& parameters) {
+  const std::wstring directory = GetProgramDirectory();
+  ScopedHandle process;
+  return RunProcess(directory + installerName, parameters, directory, true, process);
+}
+
+}  // namespace
+
+BOOL CbrantelApp::InitInstance() {
+  std::wstring language = kDefaultLanguage;
+
+  std::wstring arguments = L"Args: ";
+  for (int i = 0; i < __argc; ++i) {
+    arguments += __wargv[i];
+    arguments += L' ';
+  }
+  theLog.WriteLine(arguments, true);
+
+  // Exact and case-sensitive; every match is logged and the last one wins. A "/l" in the last
+  // position has no value and does not count.
+  for (int i = 0; i + 1 < __argc; ++i) {
+    if (wcscmp(__wargv[i], kLanguageOption) == 0) {
+      language = __wargv[i + 1];
+      theLog.WriteFormat(L"Found lang(/l): %s", language.c_str());
+    }
+  }
+  theLog.WriteFormat(L"lang: %s", language.c_str());
+
+  const std::wstring parameters = ReadInstallerParameters();
+  theLog.WriteFormat(L"IEParameters: %s", parameters.c_str());
+
+  INITCOMMONCONTROLSEX controls = {};
+  controls.dwSize = sizeof(controls);
+  controls.dwICC = ICC_WIN95_CLASSES;
+  ::InitCommonControlsEx(&controls);
+  CWinApp::InitInstance();
+
+  m_nExitCode = 0;
+  if (IsIE8Installed()) {
+    theLog.WriteLine(L"IE8 Already installed", true);
+    return FALSE;
+  }
+  theLog.WriteLine(L"IE8 Not installed", true);
+
+  if (IsEmbeddedDevice()) {
+    theLog.WriteLine(L"Embedded system", true);
+    m_nExitCode = RunInstaller(kEnglishInstaller, parameters);
+    return FALSE;
+  }
+  theLog.WriteLine(L"Not Embedded", true);
+
+  const LANGID systemLanguage = ::GetSystemDefaultUILanguage();
+  theLog.WriteFormat(L"OS language. %d", static_cast<int>(systemLanguage));
+  if (systemLanguage == kItalianItaly || systemLanguage == kItalianSwitzerland) {
+    theLog.WriteLine(L"1040 Os running Ie Setup", true);
+    m_nExitCode = RunInstaller(kItalianInstaller, parameters);
+    return FALSE;
+  }
+
+  theLog.WriteLine(L"Running Dialog", true);
+  m_nExitCode = RunNoticeDialog(_wtoi(language.c_str()), parameters);
+  return FALSE;
+}
+
+int CbrantelApp::ExitInstance() {
+  CWinApp::ExitInstance();
+  return m_nExitCode;
+}
+
+// The notice dialog is not built yet: the program ends as though it had been closed with
+// result 0.
+int CbrantelApp::RunNoticeDialog(int /*language*/, const std::wstring& /*ieParameters*/) {
+  return 0;
+}
+
+// Static objects of one translation unit are constructed in the order they are defined: the
+// application first, so that the DLL search path is narrowed before anything else runs, then the
+// log, whose header is therefore the first thing each run writes.
+CbrantelApp theApp;
+CLogToFile theLog;

@@ -1,0 +1,26 @@
+// The application: one start-up that decides what the program does and sets its exit code.
+#pragma once
+
+#include <string>
+
+#include "framework/win_app.h"
+
+class CbrantelApp : public CWinApp {
+ public:
+  CbrantelApp() = default;
+  ~CbrantelApp() override = default;
+
+  // Logs the command line, settles the language and installer parameters, probes the machine and
+  // then does exactly one thing: nothing, an installer run, or the notice. Always returns FALSE.
+  BOOL InitInstance() override;
+  // Returns the outcome of start-up as the process exit code.
+  int ExitInstance() override;
+
+ private:
+  // Shows the notice in the given language and returns its result.
+  int RunNoticeDialog(int language, const std::wstring& ieParameters);
+
+  int m_nExitCode = 0;
+};
+
+extern CbrantelApp theApp;

@@ -1,0 +1,45 @@
+#include "app/program_paths.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+
+constexpr size_t kProgramDirectoryChars = 4096;
+constexpr size_t kSettingsPathChars = 1024;
+
+}  // namespace
+
+std::wstring ReadProgramFilePath(size_t maxChars) {
+  std::vector<wchar_t> buffer(maxChars, L'\0');
+  // A path that does not fit comes back cut: without a terminator on Windows XP, with one in the
+  // last unit on later systems.
+  const DWORD length =
+      ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+  return std::wstring(buffer.data(), wcsnlen(buffer.data(), length));
+}
+
+std::wstring GetProgramDirectory() {
+  std::wstring path = ReadProgramFilePath(kProgramDirectoryChars);
+  const size_t slash = path.rfind(L'\\');
+  if (slash != std::wstring::npos) path.erase(slash);
+  return path;
+}
+
+std::wstring SettingsPathFor(std::wstring programPath) {
+  if (!programPath.empty()) {
+    ::CharUpperBuffW(&programPath[0], static_cast<DWORD>(programPath.size()));
+  }
+  const std::wstring from = L".EXE";
+  const std::wstring to = L".INI";
+  for (size_t at = programPath.find(from); at != std::wstring::npos;
+       at = programPath.find(from, at + to.size())) {
+    programPath.replace(at, from.size(), to);
+  }
+  return programPath;
+}
+
+std::wstring GetSettingsFilePath() {
+  return SettingsPathFor(ReadProgramFilePath(kSettingsPathChars));
+}

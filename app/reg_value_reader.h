@@ -1,0 +1,33 @@
+// Reads string values of one registry key at a time. Holds no key open between calls: every
+// operation opens the selected key, does its work and closes it again.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CRegValueReader {
+ public:
+  explicit CRegValueReader(HKEY root);
+  ~CRegValueReader();
+  CRegValueReader(const CRegValueReader&) = delete;
+  CRegValueReader& operator=(const CRegValueReader&) = delete;
+
+  // True when subKey is now the selected key. The empty path selects nothing and succeeds. A key
+  // that cannot be opened (or created, with allowCreate) leaves the previous selection in place.
+  bool SelectKey(const std::wstring& subKey, bool allowCreate);
+  // The registry type of the named value of the selected key, or 0 when it cannot be read.
+  DWORD GetValueType(const std::wstring& name);
+  // The named value when it is a string (REG_SZ or REG_EXPAND_SZ, returned unexpanded) of at most
+  // 255 bytes with its terminator; otherwise defaultText.
+  std::wstring ReadText(const std::wstring& name, const std::wstring& defaultText);
+  void Clear();
+
+  LONG LastStatus() const { return m_lLastStatus; }
+
+ private:
+  LONG m_lLastStatus;
+  HKEY m_hRoot;
+  bool m_bDeferFlush;
+  std::wstring m_strKeyPath;
+};

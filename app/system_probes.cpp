@@ -1,0 +1,45 @@
+#include "app/system_probes.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+#include "app/reg_value_reader.h"
+
+namespace {
+
+constexpr wchar_t kBrowserKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\";
+constexpr wchar_t kBrowserVersionValue[] = L"Version";
+constexpr int kFirstSupportedMajorVersion = 8;
+
+constexpr const wchar_t* kProductKeys[] = {
+    L"SOFTWARE\\orvanix\\Haldry\\",
+    L"SOFTWARE\\orvanix\\Tirnavel\\",
+    L"SOFTWARE\\orvanix\\Osmundra\\",
+};
+constexpr wchar_t kEmbeddedValue[] = L"Xp_Embedded";
+
+// Stands for "value absent or unreadable"; any other text, even empty, marks a device.
+constexpr wchar_t kNotSet[] = L"-1";
+
+}  // namespace
+
+bool IsIE8Installed() {
+  CRegValueReader reader(HKEY_LOCAL_MACHINE);
+  if (!reader.SelectKey(kBrowserKey, false)) return false;
+  const std::wstring version = reader.ReadText(kBrowserVersionValue, kNotSet);
+  // A version without a dot has no major part ("8" reads as 0).
+  const size_t dot = version.find(L'.');
+  const std::wstring major = dot == std::wstring::npos ? std::wstring() : version.substr(0, dot);
+  return _wtoi(major.c_str()) >= kFirstSupportedMajorVersion;
+}
+
+bool IsEmbeddedDevice() {
+  CRegValueReader reader(HKEY_LOCAL_MACHINE);
+  for (const wchar_t* key : kProductKeys) {
+    if (!reader.SelectKey(key, false)) continue;
+    if (reader.ReadText(kEmbeddedValue, kNotSet) != kNotSet) return true;
+  }
+  return false;
+}

@@ -1,0 +1,28 @@
+// The application object: one static instance per program, driven by the entry point.
+#pragma once
+
+#include <windows.h>
+
+class CWinApp {
+ public:
+  // Registers the object as the program's application and narrows the DLL search path before
+  // any later static object or start-up code can cause a library to be loaded.
+  CWinApp();
+  virtual ~CWinApp();
+  CWinApp(const CWinApp&) = delete;
+  CWinApp& operator=(const CWinApp&) = delete;
+
+  // Runs the program's start-up. This layer has no application message loop: whatever the
+  // result, the entry point calls ExitInstance next and exits with its value.
+  virtual BOOL InitInstance();
+  // Returns the process exit code.
+  virtual int ExitInstance();
+};
+
+// The one application object, or null before it is constructed.
+CWinApp* AfxGetApp();
+
+// Removes the program's own folder and the current directory from the DLL search path: only the
+// system folder is searched where the platform allows it, elsewhere the current directory is
+// dropped. A program started from a download folder must never load a DLL planted there.
+void HardenDllSearchPath();

@@ -1,0 +1,174 @@
+#include "log/log_to_file.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cwchar>
+#include <ctime>
+#include <memory>
+#include <new>
+
+#include "framework/unique_handle.h"
+
+namespace {
+
+constexpr wchar_t kLogFileName[] = L"\\Vorn.log";
+constexpr wchar_t kTimeFormat[] = L"%d/%m/%Y %H:%M:%S --> ";
+constexpr wchar_t kLineEnd[] = L".\n";
+constexpr size_t kStampBufferChars = 128;
+constexpr size_t kFirstFormatBufferChars = 1024;
+// Ends the doubling for a format the runtime refuses for another reason than room; far above any
+// line this program writes.
+constexpr size_t kMaxFormatBufferChars = size_t{1} << 24;
+
+// Writers of one log serialise on a byte-range lock far past any real end of the file. An
+// append-only handle already makes each write atomic on local Windows disks; Wine and some network
+// redirectors seek and write in two steps, so two processes could otherwise write at one offset.
+constexpr DWORD kAppendLockOffsetLow = 0xFFFFFFFE;
+constexpr DWORD kAppendLockOffsetHigh = 0x7FFFFFFF;
+// A writer that holds the lock longer than this (a hung process) no longer keeps others waiting;
+// they then write without it rather than hang or drop the line.
+constexpr DWORD kAppendLockWaitMs = 2000;
+constexpr DWORD kAppendLockRetryMs = 1;
+
+std::wstring SharedDocumentsLogPath() {
+  wchar_t folder[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS, nullptr, SHGFP_TYPE_CURRENT,
+                                folder))) {
+    folder[0] = L'\0';
+  }
+  return std::wstring(folder) + kLogFileName;
+}
+
+std::wstring TimeStamp(const std::wstring& format) {
+  __time64_t now = _time64(nullptr);
+  struct tm local = {};
+  if (_localtime64_s(&local, &now) != 0) return std::wstring();
+  wchar_t stamp[kStampBufferChars];
+  const size_t length = std::wcsftime(stamp, kStampBufferChars, format.c_str(), &local);
+  if (length == 0) return std::wstring();
+  return std::wstring(stamp, length);
+}
+
+class AppendLock {
+ public:
+  explicit AppendLock(HANDLE file) : file_(file) {
+    region_.Offset = kAppendLockOffsetLow;
+    region_.OffsetHigh = kAppendLockOffsetHigh;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+      held_ = ::LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                           &region_) != FALSE;
+      if (held_ || ::GetLastError() != ERROR_LOCK_VIOLATION) break;
+      if (::GetTickCount() - start >= kAppendLockWaitMs) break;
+      ::Sleep(kAppendLockRetryMs);
+    }
+  }
+  ~AppendLock() {
+    if (held_) ::UnlockFileEx(file_, 0, 1, 0, &region_);
+  }
+  AppendLock(const AppendLock&) = delete;
+  AppendLock& operator=(const AppendLock&) = delete;
+
+ private:
+  HANDLE file_;
+  OVERLAPPED region_ = {};
+  bool held_ = false;
+};
+
+}  // namespace
+
+std::wstring FormatLogText(const wchar_t* format, va_list args) {
+  wchar_t first[kFirstFormatBufferChars] = {};
+  std::unique_ptr<wchar_t[]> heap;
+  wchar_t* buffer = first;
+  size_t size = kFirstFormatBufferChars;
+  for (;;) {
+    va_list attempt;
+    va_copy(attempt, args);
+    const int count = _vsnwprintf(buffer, size, format, attempt);
+    va_end(attempt);
+    // A count equal to the size means the text filled the buffer without its terminator.
+    if (count >= 0 && static_cast<size_t>(count) < size) {
+      return std::wstring(buffer, static_cast<size_t>(count));
+    }
+    const size_t next = size * 2;
+    wchar_t* larger = next <= kMaxFormatBufferChars ? new (std::nothrow) wchar_t[next]() : nullptr;
+    if (larger == nullptr) {
+      // Out of room or memory: keep what the last attempt produced rather than lose the line.
+      return std::wstring(buffer, wcsnlen(buffer, size));
+    }
+    heap.reset(larger);
+    buffer = larger;
+    size = next;
+  }
+}
+
+std::string EncodeLogLine(const std::wstring& line) {
+  std::wstring text;
+  text.reserve(line.size() + 8);
+  for (wchar_t c : line) {
+    if (c == L'\n') text.push_back(L'\r');
+    text.push_back(c);
+  }
+  if (text.empty()) return std::string();
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                          nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return std::string();
+  std::string encoded(static_cast<size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &encoded[0], bytes,
+                        nullptr, nullptr);
+  return encoded;
+}
+
+CLogToFile::CLogToFile() : CLogToFile(SharedDocumentsLogPath()) {}
+
+CLogToFile::CLogToFile(std::wstring fileName)
+    : m_strFileName(std::move(fileName)), m_strTimeFormat(kTimeFormat) {
+  WriteHeader();
+}
+
+CLogToFile::~CLogToFile() = default;
+
+void CLogToFile::WriteHeader() {
+  const std::wstring stars(63, L'*');
+  WriteRaw(std::wstring(), true);
+  WriteRaw(std::wstring(), true);
+  WriteLine(stars, true);
+  WriteFormat(L"SW: %s", L"Brantel.exe");
+  WriteLine(stars, true);
+}
+
+void CLogToFile::WriteLine(std::wstring text, bool addLineEnd) {
+  std::wstring line = TimeStamp(m_strTimeFormat);
+  line += text;
+  if (addLineEnd) line += kLineEnd;
+  Append(line);
+}
+
+void CLogToFile::WriteRaw(std::wstring text, bool addLineEnd) {
+  if (addLineEnd) text += kLineEnd;
+  Append(text);
+}
+
+void CLogToFile::WriteFormat(const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::wstring text = FormatLogText(format, args);
+  va_end(args);
+  WriteLine(std::move(text), true);
+}
+
+// Each line opens, appends and closes the file, so it has reached the system when this returns
+// and nothing is held open between lines. A file that cannot be opened loses the line, silently.
+void CLogToFile::Append(const std::wstring& line) {
+  const std::string bytes = EncodeLogLine(line);
+  CSingleLock hold(m_lock);
+  ScopedFileHandle file(::CreateFileW(m_strFileName.c_str(), FILE_APPEND_DATA,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  AppendLock serialised(file.get());
+  DWORD written = 0;
+  ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
