@@ -7,6 +7,7 @@
 namespace {
 
 constexpr size_t kProgramDirectoryChars = 4096;
+constexpr size_t kModuleDirectoryChars = 1024;
 constexpr size_t kSettingsPathChars = 1024;
 
 }  // namespace
@@ -20,11 +21,17 @@ std::wstring ReadProgramFilePath(size_t maxChars) {
   return std::wstring(buffer.data(), wcsnlen(buffer.data(), length));
 }
 
-std::wstring GetProgramDirectory() {
-  std::wstring path = ReadProgramFilePath(kProgramDirectoryChars);
+std::wstring GetParentDirectory(const std::wstring& path) {
   const size_t slash = path.rfind(L'\\');
-  if (slash != std::wstring::npos) path.erase(slash);
-  return path;
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring GetProgramDirectory() {
+  return GetParentDirectory(ReadProgramFilePath(kProgramDirectoryChars));
+}
+
+std::wstring GetModuleDirectory() {
+  return GetParentDirectory(ReadProgramFilePath(kModuleDirectoryChars));
 }
 
 std::wstring SettingsPathFor(std::wstring programPath) {

@@ -7,8 +7,13 @@
 // (cut to fit), or the empty text when it cannot be read.
 std::wstring ReadProgramFilePath(size_t maxChars);
 
-// The folder of the program file, with no trailing backslash.
+// The text before the path's last backslash; the empty text when it has none.
+std::wstring GetParentDirectory(const std::wstring& path);
+
+// The folder of the program file, with no trailing backslash: read with room for 4,096
+// characters (GetProgramDirectory) or 1,024 (GetModuleDirectory).
 std::wstring GetProgramDirectory();
+std::wstring GetModuleDirectory();
 
 // The settings file: the program's full path in upper case, with every ".EXE" made ".INI"
 // (C:\Setup\Brantel.exe reads C:\SETUP\BRANTEL.INI).

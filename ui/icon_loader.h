@@ -1,0 +1,13 @@
+// The notice's 64 x 64 icon: from the installation media when it carries one, else from the
+// program's resources.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Loads fileName from "<parent>\data\vorn\" one, then two, folder levels above the program's
+// folder (the program's own folder is not looked in), else resource resourceId of the program.
+// The first candidate that exists decides: one that cannot be loaded as an icon gives null. Each
+// call loads a new icon that the caller owns.
+HICON LoadIconImage(const std::wstring& fileName, UINT resourceId);

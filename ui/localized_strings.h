@@ -1,0 +1,32 @@
+// The notice texts from the program's string tables, in a chosen language with English (United
+// Kingdom) as the fallback.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Size of the buffer LoadStringForLanguage writes: 4,095 units of text and a terminator.
+constexpr size_t kLocalizedStringUnits = 4096;
+
+// Copies text id in the given language from the module's string tables into destination (which
+// holds kLocalizedStringUnits units), cut to 4,095 units and terminated. Looks in the language's
+// block, else the English block, else the block the platform picks. Returns the number of units
+// copied, or 0 when there is no text (destination untouched); an id of 1,048,560 or more also
+// sets the last error to ERROR_RESOURCE_NAME_NOT_FOUND. The null module is the program itself.
+int LoadStringForLanguage(HMODULE module, UINT id, wchar_t* destination, LANGID language);
+int LoadStringForLanguage(UINT id, wchar_t* destination, LANGID language);
+
+// Text id in the language, else in English, else the empty text.
+std::wstring GetLocalizedString(HMODULE module, UINT id, LANGID language);
+std::wstring GetLocalizedString(UINT id, LANGID language);
+
+// The notice texts. The click-button text holds one "%s" for the OK label.
+std::wstring GetOkText(int language);
+std::wstring GetRequirementText(int language);
+std::wstring GetClickButtonText(int language);
+std::wstring GetDownloadText(int language);
+std::wstring GetInterruptionText(int language);
+
+// Every "s%" made "%s", left to right.
+std::wstring RepairPlaceholder(std::wstring text);
