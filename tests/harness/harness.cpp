@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 #include <sddl.h>
 
+#include <cstdint>
 #include <cwctype>
 
 #include "framework/unique_handle.h"
@@ -14,6 +15,8 @@ namespace {
 
 constexpr wchar_t kSandboxRoot[] = L"C:\\brantel-tests";
 constexpr wchar_t kNeedsBrowserVersion[] = L"7.0.6000.16386";
+constexpr uintptr_t kHandleValuesCounted = 2048;
+constexpr uintptr_t kHandleValueStep = 4;  // the low two bits of a handle value are not part of it
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
 
@@ -58,9 +61,15 @@ std::wstring Sandbox::InstallBrantel(const std::wstring& name) const {
   return File(name);
 }
 
-std::wstring Sandbox::InstallRecorder(const std::wstring& name, DWORD exitCode) const {
-  CopyProgram(BuildDirectory() + L"\\recorder.exe", File(name));
+std::wstring Sandbox::InstallRecorder(const std::wstring& name, DWORD exitCode,
+                                      const std::wstring& builtRecorder) const {
+  InstallBuilt(builtRecorder, name);
   REQUIRE(WriteUtf8File(File(name) + L".exitcode", std::to_wstring(exitCode)));
+  return File(name);
+}
+
+std::wstring Sandbox::InstallBuilt(const std::wstring& builtName, const std::wstring& name) const {
+  CopyProgram(BuildDirectory() + L"\\" + builtName, File(name));
   return File(name);
 }
 
@@ -92,7 +101,7 @@ std::vector<RecorderRun> RecorderRuns(const std::wstring& recorderPath) {
   return runs;
 }
 
-HANDLE StartProgram(const std::wstring& exePath, const std::wstring& args) {
+HANDLE StartProgram(const std::wstring& exePath, const std::wstring& args, DWORD* processId) {
   std::wstring commandLine = L"\"" + exePath + L"\"";
   if (!args.empty()) commandLine += L" " + args;
   STARTUPINFOW startup = {};
@@ -102,6 +111,7 @@ HANDLE StartProgram(const std::wstring& exePath, const std::wstring& args) {
                                    nullptr, L"C:\\", &startup, &info),
                   "cannot start ", ToUtf8(exePath));
   ScopedHandle(info.hThread).reset();
+  if (processId != nullptr) *processId = info.dwProcessId;
   return info.hProcess;
 }
 
@@ -118,6 +128,16 @@ DWORD WaitForExit(HANDLE process, DWORD timeoutMs) {
 DWORD RunAndWait(const std::wstring& exePath, const std::wstring& args, DWORD timeoutMs) {
   ScopedHandle process(StartProgram(exePath, args));
   return WaitForExit(process.get(), timeoutMs);
+}
+
+DWORD CountOpenHandles() {
+  DWORD count = 0;
+  for (uintptr_t value = kHandleValueStep; value <= kHandleValuesCounted * kHandleValueStep;
+       value += kHandleValueStep) {
+    DWORD flags = 0;
+    if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+  }
+  return count;
 }
 
 Machine::Machine() {

@@ -26,8 +26,12 @@ class Sandbox {
 
   // Copies Brantel.exe from the build under the given name; returns its full path.
   std::wstring InstallBrantel(const std::wstring& name = L"Brantel.exe") const;
-  // Copies the recorder under the given name; it will exit with exitCode.
-  std::wstring InstallRecorder(const std::wstring& name, DWORD exitCode = 0) const;
+  // Copies the recorder under the given name; it will exit with exitCode. builtRecorder names
+  // another build of the recorder, one that carries a resource of its own.
+  std::wstring InstallRecorder(const std::wstring& name, DWORD exitCode = 0,
+                               const std::wstring& builtRecorder = L"recorder.exe") const;
+  // Copies any program or library of the build under the given name; returns its full path.
+  std::wstring InstallBuilt(const std::wstring& builtName, const std::wstring& name) const;
   void WriteBytes(const std::wstring& name, const std::string& bytes) const;
 
  private:
@@ -47,9 +51,16 @@ std::vector<RecorderRun> RecorderRuns(const std::wstring& recorderPath);
 // timeoutMs fails the test and is ended.
 DWORD RunAndWait(const std::wstring& exePath, const std::wstring& args, DWORD timeoutMs = 60000);
 
-// Starts a program without waiting; the caller owns the returned process handle.
-HANDLE StartProgram(const std::wstring& exePath, const std::wstring& args);
+// Starts a program without waiting; the caller owns the returned process handle. processId, when
+// given, receives the new process's id.
+HANDLE StartProgram(const std::wstring& exePath, const std::wstring& args,
+                    DWORD* processId = nullptr);
 DWORD WaitForExit(HANDLE process, DWORD timeoutMs = 60000);
+
+// The number of handles this process holds. Wine's GetProcessHandleCount always reports 0, so each
+// handle value is asked about in turn; Wine hands out the lowest free value, so the first 2048
+// values hold every handle a test program keeps.
+DWORD CountOpenHandles();
 
 // The machine's registry as the probes see it (the 32-bit view). Construction resets it to a
 // machine that needs the browser: "Version" 7.0.6000.16386, no product keys of the maker.

@@ -1,0 +1,59 @@
+// The version resource of a program file: its fixed block and twelve standard texts, taken from
+// the string table whose language best fits the current user.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class CFileVersionInfo {
+ public:
+  // One entry of "\VarFileInfo\Translation": the language identifier in the low 16 bits, the
+  // code page in the high 16 bits.
+  using Translation = DWORD;
+
+  CFileVersionInfo();
+  virtual ~CFileVersionInfo();
+
+  // Zeroes the fixed block and empties the twelve texts.
+  virtual void Reset();
+
+  // Reads the version resource of fileName into the members, after a Reset. True when the version
+  // data could be read, whether or not any text was found; false otherwise, with the object left
+  // empty. A file without a translation list (or with an empty one) gives true and no texts.
+  // Nothing outside the version data is ever read, whatever the resource holds.
+  bool Create(const std::wstring& fileName);
+
+  std::wstring GetInternalName() const;
+
+  // Scans translations from the first for the language; with alsoLowByte, when no entry has that
+  // exact language, scans again for the first whose language has the same low 8 bits (the low
+  // byte, not the 10-bit primary language). Leaves found alone when nothing matches.
+  static bool FindTranslation(const std::vector<Translation>& translations, LANGID language,
+                              bool alsoLowByte, Translation& found);
+
+  // The entry read for userLanguage, by the first rule that finds one: the same language, the
+  // same low byte, language 0, low byte 0, language 9 (English), low byte 9, else the first entry.
+  // False, with chosen left alone, only for an empty list.
+  static bool ChooseTranslation(const std::vector<Translation>& translations, LANGID userLanguage,
+                                Translation& chosen);
+
+  // "\StringFileInfo\LLLLCCCC\": language then code page as upper-case hexadecimal digits.
+  static std::wstring StringTablePrefix(Translation translation);
+
+ protected:
+  VS_FIXEDFILEINFO m_fixedInfo;
+  std::wstring m_strCompanyName;
+  std::wstring m_strFileDescription;
+  std::wstring m_strFileVersion;
+  std::wstring m_strInternalName;
+  std::wstring m_strLegalCopyright;
+  std::wstring m_strOriginalFileName;
+  std::wstring m_strProductName;
+  std::wstring m_strProductVersion;
+  std::wstring m_strComments;
+  std::wstring m_strLegalTrademarks;
+  std::wstring m_strPrivateBuild;
+  std::wstring m_strSpecialBuild;
+};
