@@ -77,8 +77,16 @@ struct FontTraits {
   static void Close(Handle font) noexcept { ::DeleteObject(font); }
 };
 
+struct IconTraits {
+  using Handle = HICON;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle icon) noexcept { ::DestroyIcon(icon); }
+};
+
 using ScopedHandle = UniqueHandle<KernelHandleTraits>;
 using ScopedFileHandle = UniqueHandle<FileHandleTraits>;
 using ScopedRegKey = UniqueHandle<RegKeyTraits>;
 using ScopedModule = UniqueHandle<ModuleTraits>;
 using ScopedFont = UniqueHandle<FontTraits>;
+// Icons and cursors alike: a cursor made by CopyIcon is destroyed as an icon.
+using ScopedIcon = UniqueHandle<IconTraits>;

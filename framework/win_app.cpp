@@ -1,5 +1,7 @@
 #include "framework/win_app.h"
 
+#include "framework/wnd.h"
+
 namespace {
 
 CWinApp* g_app = nullptr;
@@ -34,5 +36,11 @@ CWinApp::~CWinApp() {
 BOOL CWinApp::InitInstance() { return TRUE; }
 
 int CWinApp::ExitInstance() { return 0; }
+
+void CWinApp::HideApplication() {
+  if (m_pMainWnd != nullptr && m_pMainWnd->m_hWnd != nullptr) {
+    ::ShowWindow(m_pMainWnd->m_hWnd, SW_HIDE);
+  }
+}
 
 CWinApp* AfxGetApp() { return g_app; }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+class CWnd;
+
 class CWinApp {
  public:
   // Registers the object as the program's application and narrows the DLL search path before
@@ -17,6 +19,12 @@ class CWinApp {
   virtual BOOL InitInstance();
   // Returns the process exit code.
   virtual int ExitInstance();
+
+  // Hides the main window, as before a long operation that replaces the program's own UI.
+  void HideApplication();
+
+  // The program's main window while it exists; cleared when that window is destroyed.
+  CWnd* m_pMainWnd = nullptr;
 };
 
 // The one application object, or null before it is constructed.

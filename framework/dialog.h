@@ -1,0 +1,33 @@
+// A modal dialog built from a dialog template, with a modal loop of its own that offers every
+// message to PreTranslateMessage of the target window and its parents before the dialog keys.
+#pragma once
+
+#include "framework/wnd.h"
+
+class CDialog : public CWnd {
+ public:
+  explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+
+  // Shows the dialog and runs its modal loop until EndDialog; returns EndDialog's result, or -1
+  // when the dialog could not be created.
+  virtual INT_PTR DoModal();
+  // Ends the modal loop once the current message has been handled.
+  void EndDialog(int result);
+
+ protected:
+  // Binds the controls (DoDataExchange); TRUE lets the system focus the first tab stop.
+  virtual BOOL OnInitDialog();
+  virtual void DoDataExchange(CDataExchange*) {}
+  virtual void OnOK() { EndDialog(IDOK); }
+  virtual void OnCancel() { EndDialog(IDCANCEL); }
+  BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+ private:
+  static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  bool PreTranslateChain(MSG* message);
+
+  UINT template_;
+  CWnd* parent_;
+  bool ended_ = false;
+  int result_ = -1;
+};

@@ -1,0 +1,60 @@
+#include "framework/gdi.h"
+
+#include <commctrl.h>
+
+#include <cstddef>
+
+#include "framework/wnd.h"
+
+namespace {
+
+// Common controls before version 6 accept only the tool record of that era; version 6 accepts
+// it too, so the program never sends the larger one.
+constexpr UINT kToolInfoSize = offsetof(TOOLINFOW, lParam) + sizeof(LPARAM);
+static_assert(kToolInfoSize == 44, "the tool record of common controls 4.70 to 5.x");
+
+TOOLINFOW ToolRecord(CWnd* window, UINT id) {
+  TOOLINFOW tool = {};
+  tool.cbSize = kToolInfoSize;
+  tool.hwnd = window->m_hWnd;
+  tool.uId = id;
+  return tool;
+}
+
+}  // namespace
+
+BOOL CFont::CreateFontIndirect(const LOGFONTW* font) {
+  font_.reset(::CreateFontIndirectW(font));
+  return font_.valid();
+}
+
+BOOL CToolTipCtrl::Create(CWnd* parent, DWORD style) {
+  m_hWnd = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | style, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent->m_hWnd, nullptr,
+                             ::GetModuleHandleW(nullptr), nullptr);
+  return m_hWnd != nullptr;
+}
+
+BOOL CToolTipCtrl::AddTool(CWnd* window, const std::wstring& text, const RECT& rect, UINT id) {
+  TOOLINFOW tool = ToolRecord(window, id);
+  // No subclassing flag: the owner relays the mouse messages (RelayEvent).
+  tool.rect = rect;
+  tool.lpszText = const_cast<wchar_t*>(text.c_str());
+  return static_cast<BOOL>(
+      ::SendMessageW(m_hWnd, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)));
+}
+
+void CToolTipCtrl::UpdateTipText(const std::wstring& text, CWnd* window, UINT id) {
+  TOOLINFOW tool = ToolRecord(window, id);
+  tool.lpszText = const_cast<wchar_t*>(text.c_str());
+  ::SendMessageW(m_hWnd, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void CToolTipCtrl::RelayEvent(MSG* message) {
+  ::SendMessageW(m_hWnd, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(message));
+}
+
+void CToolTipCtrl::DestroyWindow() {
+  if (m_hWnd != nullptr && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
+  m_hWnd = nullptr;
+}
