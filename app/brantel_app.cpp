@@ -10,6 +10,7 @@
 #include "app/system_probes.h"
 #include "log/log_to_file.h"
 #include "process/run_process.h"
+#include "ui/notice_dialog.h"
 
 namespace {
 
@@ -102,10 +103,13 @@ int CbrantelApp::ExitInstance() {
   return m_nExitCode;
 }
 
-// The notice dialog is not built yet: the program ends as though it had been closed with
-// result 0.
-int CbrantelApp::RunNoticeDialog(int /*language*/, const std::wstring& /*ieParameters*/) {
-  return 0;
+// The notice is the main window while it is shown.
+int CbrantelApp::RunNoticeDialog(int language, const std::wstring& ieParameters) {
+  CbrantelDlg dialog;
+  dialog.m_lang = language;
+  dialog.m_ieParameters = ieParameters;
+  m_pMainWnd = &dialog;
+  return static_cast<int>(dialog.DoModal());
 }
 
 // Static objects of one translation unit are constructed in the order they are defined: the

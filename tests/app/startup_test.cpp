@@ -7,6 +7,7 @@
 
 #include "framework/unique_handle.h"
 #include "tests/harness/doctest_config.h"
+#include "tests/harness/dialog_driver.h"
 #include "tests/harness/harness.h"
 
 namespace {
@@ -18,12 +19,27 @@ const std::wstring kDefaultParameters = L"/passive /update-no /norestart";
 struct Run {
   DWORD exitCode;
   Lines messages;
+  bool noticeShown;
 };
 
+// Runs Brantel.exe to its end; when it shows the notice, presses OK as a user would.
 Run RunBrantel(const std::wstring& exe, const std::wstring& args) {
   LogReader log;
-  const DWORD exitCode = RunAndWait(exe, args);
-  return Run{exitCode, log.RunMessages()};
+  ScopedHandle process(StartProgram(exe, args));
+  const HWND notice = WaitForDialogOrExit(process.get());
+  if (notice != nullptr) ::SendMessageW(::GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
+  const DWORD exitCode = WaitForExit(process.get());
+  return Run{exitCode, log.RunMessages(), notice != nullptr};
+}
+
+// What a run logs after "Running Dialog" when OK is pressed and the stand-in installer in the
+// program's folder exits with 0.
+Lines OkLines(const std::wstring& exe) {
+  const std::wstring folder = exe.substr(0, exe.rfind(L'\\'));
+  return {L"Running Dialog", L"Clicked \"Ok\", running Iesetup(2057)",
+          L"Running process: " + folder + L"\\ie_setup_2057.exe, Wdir: " + folder + L", Args: " +
+              kDefaultParameters,
+          L"Process returned code: 0"};
 }
 
 std::wstring OsLanguageLine() { return L"OS language. " + std::to_wstring(SystemUiLanguage()); }
@@ -61,19 +77,21 @@ TEST_SUITE("english-system") {
 
     LogReader log;
     const Run first = RunBrantel(exe, L"");
+    CHECK(first.noticeShown);
     CHECK(first.exitCode == 0);
-    CHECK(first.messages == Lines{L"Args: " + exe + L" ", L"lang: 2057",
-                                  L"IEParameters: " + kDefaultParameters, L"IE8 Not installed",
-                                  L"Not Embedded", L"OS language. 1033", L"Running Dialog"});
-    CHECK(RecorderRuns(english).empty());
+    CHECK(first.messages ==
+          Concat({L"Args: " + exe + L" ", L"lang: 2057", L"IEParameters: " + kDefaultParameters,
+                  L"IE8 Not installed", L"Not Embedded", L"OS language. 1033"},
+                 OkLines(exe)));
+    CHECK(RecorderRuns(english).size() == 1);  // after OK in the notice
     CHECK(RecorderRuns(italian).empty());
 
     // A second run appends a header of its own; nothing of the first is lost.
     RunBrantel(exe, L"");
     const Lines both = log.NewLines();
-    REQUIRE(both.size() == 24);
+    REQUIRE(both.size() == 2 * (5 + 6 + 4));
     CheckHeader(both, 0);
-    CheckHeader(both, 12);
+    CheckHeader(both, 15);
   }
 
   TEST_CASE("a browser at version 8 or later ends the run at once with 0") {
@@ -97,10 +115,12 @@ TEST_SUITE("english-system") {
   TEST_CASE("versions below 8 or unreadable ones count as not installed") {
     Sandbox box(L"startup-absent");
     const std::wstring exe = box.InstallBrantel();
+    box.InstallRecorder(L"ie_setup_2057.exe");
     auto expectNotInstalled = [&] {
       const Run run = RunBrantel(exe, L"");
+      CHECK(run.noticeShown);
       CHECK(run.exitCode == 0);
-      REQUIRE(run.messages.size() == 7);
+      REQUIRE(run.messages.size() == 10);
       CHECK(run.messages[3] == L"IE8 Not installed");
       CHECK(run.messages[6] == L"Running Dialog");
     };
@@ -155,15 +175,15 @@ TEST_SUITE("english-system") {
   TEST_CASE("values that do not make a device embedded") {
     Sandbox box(L"startup-not-embedded");
     const std::wstring exe = box.InstallBrantel();
-    const std::wstring english = box.InstallRecorder(L"ie_setup_2057.exe");
+    box.InstallRecorder(L"ie_setup_2057.exe");
     Machine machine;
     machine.SetEmbedded(L"Haldry", L"-1");
     machine.SetEmbedded(L"Tirnavel", std::wstring(200, L'1'));
     machine.SetDword(Machine::ProductKey(L"Osmundra"), L"Xp_Embedded", 1);
     const Run run = RunBrantel(exe, L"");
-    REQUIRE(run.messages.size() == 7);
+    CHECK(run.noticeShown);
+    REQUIRE(run.messages.size() == 10);
     CHECK(run.messages[4] == L"Not Embedded");
-    CHECK(RecorderRuns(english).empty());
   }
 
   TEST_CASE("the installer's whole exit code, or the error of a failed start, is the result") {
@@ -246,6 +266,7 @@ TEST_SUITE("english-system") {
     Machine machine;
     Sandbox box(L"startup-lang");
     const std::wstring exe = box.InstallBrantel();
+    box.InstallRecorder(L"ie_setup_2057.exe");
     struct Case {
       const wchar_t* args;
       Lines languageLines;
@@ -264,9 +285,9 @@ TEST_SUITE("english-system") {
       CAPTURE(std::wstring(c.args));
       const Run run = RunBrantel(exe, c.args);
       CHECK(run.exitCode == 0);
-      CHECK(run.messages ==
-            Concat(Preamble(exe, c.args, c.languageLines),
-                   {L"IE8 Not installed", L"Not Embedded", OsLanguageLine(), L"Running Dialog"}));
+      CHECK(run.messages == Concat(Preamble(exe, c.args, c.languageLines),
+                                   Concat({L"IE8 Not installed", L"Not Embedded", OsLanguageLine()},
+                                          OkLines(exe))));
     }
   }
 
@@ -274,9 +295,13 @@ TEST_SUITE("english-system") {
     Machine machine;
     Sandbox box(L"startup-\u00e4\u4e2d");
     const std::wstring exe = box.InstallBrantel();
+    box.InstallRecorder(L"ie_setup_2057.exe");
     const Run run = RunBrantel(exe, L"/l \u0420\u0443\u0441 caf\u00e9");
+    REQUIRE(run.messages.size() == 11);
     CHECK(run.messages[0] == L"Args: " + exe + L" /l \u0420\u0443\u0441 caf\u00e9 ");
     CHECK(run.messages[1] == L"Found lang(/l): \u0420\u0443\u0441");
+    // The program's folder, outside ASCII too, in the installer's log line.
+    CHECK(Lines(run.messages.end() - 4, run.messages.end()) == OkLines(exe));
   }
 
   TEST_CASE("an unwritable log changes neither the run nor its exit code") {

@@ -1,0 +1,245 @@
+#include "ui/hyperlink.h"
+
+#include <commctrl.h>
+
+#include "framework/unique_handle.h"
+#include "ui/link_navigation.h"
+
+namespace {
+
+constexpr COLORREF kLinkColour = RGB(0, 0, 238);
+constexpr COLORREF kVisitedColour = RGB(85, 26, 139);
+constexpr COLORREF kHoverColour = RGB(255, 0, 0);
+constexpr int kShellSuccessAbove = 32;
+constexpr int kUnderlineWhileHovered = -1;
+constexpr int kUnderlineAlways = 1;
+// The repaint after the pointer leaves reaches this far below the client area.
+constexpr LONG kLeaveRepaintExtraPx = 10;
+constexpr wchar_t kHelpProgram[] = L"\\winhlp32.exe";
+constexpr int kHelpProgramHandCursor = 106;
+
+RECT RectInParent(HWND window, const RECT& screen) {
+  POINT corners[2] = {{screen.left, screen.top}, {screen.right, screen.bottom}};
+  ::MapWindowPoints(nullptr, ::GetParent(window), corners, 2);
+  return RECT{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+}
+
+}  // namespace
+
+COLORREF LinkTextColour(bool pointerOver, bool visited, COLORREF link, COLORREF visitedColour,
+                        COLORREF hover) {
+  if (pointerOver) return hover;
+  return visited ? visitedColour : link;
+}
+
+RECT FitLinkRect(RECT window, const RECT& client, SIZE text, DWORD style) {
+  const LONG neededWidth = text.cx + (window.right - window.left) - (client.right - client.left);
+  const LONG neededHeight = text.cy + (window.bottom - window.top) - (client.bottom - client.top);
+  if (style & SS_CENTERIMAGE) {
+    const LONG d = ((window.bottom - window.top) - neededHeight) / 2;
+    window.top += d;
+    window.bottom -= d;
+  } else {
+    window.bottom = window.top + neededHeight;
+  }
+  // Alignment bits are tested one by one, so a style value with bit 0x0001 counts as centred.
+  if (style & SS_CENTER) {
+    const LONG d = ((window.right - window.left) - neededWidth) / 2;
+    window.left += d;
+    window.right -= d;
+  } else if (style & SS_RIGHT) {
+    window.left = window.right - neededWidth;
+  } else {
+    window.right = window.left + neededWidth;
+  }
+  return window;
+}
+
+CHyperLink::CHyperLink()
+    : m_linkColour(kLinkColour), m_visitedColour(kVisitedColour), m_hoverColour(kHoverColour) {}
+
+CHyperLink::~CHyperLink() {
+  m_underlinedFont.DeleteObject();
+  m_urlTip.DestroyWindow();
+}
+
+void CHyperLink::SetLinkUrl(std::wstring url) {
+  m_url = std::move(url);
+  if (!IsWindow()) return;
+  FitToText();
+  m_urlTip.UpdateTipText(m_url, this, kToolId);
+}
+
+void CHyperLink::PreSubclassWindow() {
+  const LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
+  ::SetWindowLongW(m_hWnd, GWL_STYLE, style | SS_NOTIFY);
+
+  if (m_url.empty()) m_url = GetWindowText();
+  if (GetWindowText().empty()) SetWindowText(m_url);
+
+  HGDIOBJ source = reinterpret_cast<HGDIOBJ>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
+  if (source == nullptr) source = ::GetStockObject(DEFAULT_GUI_FONT);
+  if (source == nullptr) source = ::GetStockObject(ANSI_VAR_FONT);
+  LOGFONTW font = {};
+  ::GetObjectW(source, sizeof(font), &font);
+  m_plainFont.CreateFontIndirect(&font);
+  font.lfUnderline = TRUE;
+  m_underlinedFont.CreateFontIndirect(&font);
+
+  FitToText();
+  LoadHandCursor();
+
+  if (m_underlineMode != kUnderlineWhileHovered) {
+    SetDisplayFont(m_plainFont);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
+  }
+  m_underlineMode = kUnderlineWhileHovered;
+
+  RECT client;
+  ::GetClientRect(m_hWnd, &client);
+  m_urlTip.Create(this);
+  m_urlTip.AddTool(this, m_url, client, kToolId);
+  CStatic::PreSubclassWindow();
+}
+
+void CHyperLink::FitToText() {
+  if (!IsWindow() || !m_fitToText) return;
+  RECT windowRect;
+  ::GetWindowRect(m_hWnd, &windowRect);
+  RECT clientRect;
+  ::GetClientRect(m_hWnd, &clientRect);
+  ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&clientRect), 2);
+
+  const std::wstring text = GetWindowText();
+  SIZE extent = {0, 0};
+  HDC dc = ::GetDC(m_hWnd);
+  HGDIOBJ previous = ::SelectObject(dc, m_underlinedFont.GetSafeHandle());
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  ::SelectObject(dc, previous);
+  ::ReleaseDC(m_hWnd, dc);
+
+  const RECT fitted =
+      FitLinkRect(RectInParent(m_hWnd, windowRect), RectInParent(m_hWnd, clientRect), extent,
+                  static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_STYLE)));
+  ::SetWindowPos(m_hWnd, nullptr, fitted.left, fitted.top, fitted.right - fitted.left,
+                 fitted.bottom - fitted.top, SWP_NOZORDER);
+}
+
+// The help program's hand cursor where it is installed; elsewhere (most systems since Vista)
+// the system's own hand, so that the link always looks like a link.
+void CHyperLink::LoadHandCursor() {
+  if (m_handCursor) return;
+  wchar_t windows[MAX_PATH] = {};
+  const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) {
+    ScopedModule help(::LoadLibraryW((std::wstring(windows) + kHelpProgram).c_str()));
+    if (help) {
+      HCURSOR cursor = ::LoadCursorW(help.get(), MAKEINTRESOURCEW(kHelpProgramHandCursor));
+      if (cursor != nullptr) m_handCursor.reset(::CopyIcon(cursor));
+    }
+  }
+  if (!m_handCursor) m_handCursor.reset(::CopyIcon(::LoadCursorW(nullptr, IDC_HAND)));
+}
+
+void CHyperLink::SetDisplayFont(const CFont& font) {
+  ::SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font.GetSafeHandle()), TRUE);
+}
+
+BOOL CHyperLink::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  switch (message) {
+    case WM_SETCURSOR:
+      if (!OnSetCursor()) break;
+      *result = TRUE;
+      return TRUE;
+    case WM_MOUSEMOVE:
+      OnMouseMove();
+      break;  // and default processing
+    case WM_TIMER:
+      OnTimer();
+      break;  // and default processing
+    case WM_ERASEBKGND:
+      *result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+      return TRUE;
+    default:
+      break;
+  }
+  return CStatic::OnWndMsg(message, wParam, lParam, result);
+}
+
+BOOL CHyperLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+  if (message == WM_CTLCOLORSTATIC) {
+    *result = reinterpret_cast<LRESULT>(CtlColor(reinterpret_cast<HDC>(wParam)));
+    return TRUE;
+  }
+  if (message == WM_COMMAND && HIWORD(wParam) == STN_CLICKED) {
+    OnLinkClicked();
+    *result = 0;
+    return TRUE;
+  }
+  return FALSE;
+}
+
+HBRUSH CHyperLink::CtlColor(HDC dc) {
+  ::SetTextColor(dc, LinkTextColour(m_pointerOver != FALSE, m_visited != FALSE, m_linkColour,
+                                    m_visitedColour, m_hoverColour));
+  ::SetBkMode(dc, TRANSPARENT);
+  return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+}
+
+BOOL CHyperLink::OnSetCursor() {
+  if (!m_handCursor) return FALSE;
+  ::SetCursor(m_handCursor.get());
+  return TRUE;
+}
+
+void CHyperLink::OnMouseMove() {
+  if (m_pointerOver) return;
+  m_pointerOver = TRUE;
+  if (m_underlineMode == kUnderlineWhileHovered) SetDisplayFont(m_underlinedFont);
+  ::InvalidateRect(m_hWnd, nullptr, TRUE);
+  ::SetTimer(m_hWnd, m_hoverTimerId, kHoverTimerPeriodMs, nullptr);
+}
+
+// Any timer message tests the pointer, whatever its id: the leave is found by polling.
+void CHyperLink::OnTimer() {
+  const DWORD position = ::GetMessagePos();
+  POINT pointer = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+  ::ScreenToClient(m_hWnd, &pointer);
+  RECT client;
+  ::GetClientRect(m_hWnd, &client);
+  if (::PtInRect(&client, pointer)) return;
+  m_pointerOver = FALSE;
+  ::KillTimer(m_hWnd, m_hoverTimerId);
+  if (m_underlineMode != kUnderlineAlways) SetDisplayFont(m_plainFont);
+  client.bottom += kLeaveRepaintExtraPx;
+  ::InvalidateRect(m_hWnd, &client, TRUE);
+}
+
+void CHyperLink::OnLinkClicked() {
+  m_pointerOver = FALSE;
+  const int result = OpenLink(this, m_url);
+  m_visited = result > kShellSuccessAbove;
+  if (!m_visited) {
+    ::MessageBeep(MB_ICONEXCLAMATION);
+    ReportOpenError(result);
+    return;
+  }
+  if (IsWindow()) ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+BOOL CHyperLink::OnEraseBkgnd(HDC dc) {
+  RECT client;
+  ::GetClientRect(m_hWnd, &client);
+  ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
+  return TRUE;
+}
+
+BOOL CHyperLink::PreTranslateMessage(MSG* message) {
+  if (m_urlTip.m_hWnd != nullptr) m_urlTip.RelayEvent(message);
+  return CStatic::PreTranslateMessage(message);
+}
+
+BOOL CHyperLink::DestroyWindow() {
+  ::KillTimer(m_hWnd, m_hoverTimerId);
+  return CStatic::DestroyWindow();
+}

@@ -1,0 +1,68 @@
+// A static text control that behaves as a web link: link colours, an underline while the pointer
+// is over it, a hand cursor, a tool-tip with its address, and a click that opens the address.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "framework/gdi.h"
+#include "framework/unique_handle.h"
+#include "framework/wnd.h"
+
+class CHyperLink : public CStatic {
+ public:
+  static constexpr UINT kHoverTimerPeriodMs = 100;
+  static constexpr UINT kToolId = 1;
+
+  CHyperLink();
+  ~CHyperLink() override;
+
+  // Stores the address; once the window exists, also refits the control to its current text
+  // and updates the tool-tip.
+  void SetLinkUrl(std::wstring url);
+  const std::wstring& GetLinkUrl() const { return m_url; }
+
+  BOOL DestroyWindow() override;
+  // Relays every message to the tool-tip.
+  BOOL PreTranslateMessage(MSG* message) override;
+
+ protected:
+  void PreSubclassWindow() override;
+  BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+ private:
+  HBRUSH CtlColor(HDC dc);
+  BOOL OnSetCursor();
+  void OnMouseMove();
+  void OnTimer();
+  void OnLinkClicked();
+  BOOL OnEraseBkgnd(HDC dc);
+  void FitToText();
+  void LoadHandCursor();
+  void SetDisplayFont(const CFont& font);
+
+  COLORREF m_linkColour;
+  COLORREF m_visitedColour;
+  COLORREF m_hoverColour;
+  BOOL m_pointerOver = FALSE;
+  BOOL m_visited = FALSE;
+  int m_underlineMode = -1;
+  BOOL m_fitToText = TRUE;
+  std::wstring m_url;
+  CFont m_underlinedFont;
+  CFont m_plainFont;
+  ScopedIcon m_handCursor;  // a private copy
+  CToolTipCtrl m_urlTip;
+  UINT m_hoverTimerId = 100;
+};
+
+// The text colour: hover over visited over not yet visited.
+COLORREF LinkTextColour(bool pointerOver, bool visited, COLORREF link, COLORREF visitedColour,
+                        COLORREF hover);
+
+// The window rectangle that fits a text of the given extent, in the parent's coordinates: the
+// text plus the window's border, placed by the static control's alignment style (centred,
+// right-aligned or left-aligned; centred vertically with SS_CENTERIMAGE, else top-aligned).
+RECT FitLinkRect(RECT window, const RECT& client, SIZE text, DWORD style);

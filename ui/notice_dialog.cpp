@@ -1,0 +1,120 @@
+#include "ui/notice_dialog.h"
+
+#include <vector>
+
+#include "app/program_paths.h"
+#include "framework/win_app.h"
+#include "log/log_to_file.h"
+#include "process/run_process.h"
+#include "process/terminate_caller_setup.h"
+#include "res/resource.h"
+#include "ui/icon_loader.h"
+#include "ui/link_navigation.h"
+#include "ui/localized_strings.h"
+#include "ui/notice_texts.h"
+
+namespace {
+
+constexpr wchar_t kIconFile[] = L"Internet_64_A.ico";
+constexpr wchar_t kSettingsSection[] = L"IE";
+constexpr wchar_t kLinkKey[] = L"link";
+constexpr wchar_t kDefaultLink[] = L"http://www.microsoft.com/windows/internet-explorer/";
+constexpr DWORD kSettingsValueChars = 4096;
+constexpr wchar_t kEnglishInstaller[] = L"\\ie_setup_2057.exe";
+constexpr int kLinkResult = -1;
+
+std::wstring ReadLinkAddress() {
+  std::vector<wchar_t> value(kSettingsValueChars, L'\0');
+  const DWORD length =
+      ::GetPrivateProfileStringW(kSettingsSection, kLinkKey, kDefaultLink, value.data(),
+                                 kSettingsValueChars, GetSettingsFilePath().c_str());
+  return std::wstring(value.data(), length);
+}
+
+}  // namespace
+
+CbrantelDlg::CbrantelDlg(CWnd* parent)
+    : CDialog(IDD_NOTICE_DIALOG, parent), m_hIcon(LoadIconImage(kIconFile, IDI_APP_ICON)) {}
+
+void CbrantelDlg::DoDataExchange(CDataExchange* exchange) {
+  DDX_Control(exchange, IDC_LINK, m_link);
+  DDX_Control(exchange, IDC_REQUIREMENT_TEXT, m_requirementText);
+  DDX_Control(exchange, IDOK, m_okButton);
+  DDX_Control(exchange, IDC_ICON_VIEW, m_iconView);
+  DDX_Control(exchange, IDC_DOWNLOAD_TEXT, m_downloadText);
+}
+
+BOOL CbrantelDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  // The link keeps the size fitted to the template's placeholder text: the address is stored
+  // first, and only then shown as the link's text.
+  const std::wstring address = ReadLinkAddress();
+  m_link.SetLinkUrl(address);
+  m_link.SetWindowText(address);
+
+  m_okButton.SetWindowText(GetOkText(m_lang));
+  m_requirementText.SetWindowText(NoticeUpperText(m_lang));
+  m_downloadText.SetWindowText(NoticeLowerText(m_lang));
+
+  m_viewIcon.reset(LoadIconImage(kIconFile, IDI_APP_ICON));
+  ::SendMessageW(m_iconView.m_hWnd, STM_SETICON, reinterpret_cast<WPARAM>(m_viewIcon.get()), 0);
+  ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon.get()));
+  ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon.get()));
+  return TRUE;
+}
+
+BOOL CbrantelDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  switch (message) {
+    case WM_PAINT:
+      if (!::IsIconic(m_hWnd)) break;
+      OnPaint();
+      *result = 0;
+      return TRUE;
+    case WM_QUERYDRAGICON:
+      *result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
+      return TRUE;
+    case WM_COMMAND:
+      // The button and the Enter key both arrive here; the dialog's own OK handling never runs.
+      if (LOWORD(wParam) != IDOK || HIWORD(wParam) != BN_CLICKED) break;
+      OnOkClicked();
+      *result = 0;
+      return TRUE;
+    default:
+      break;
+  }
+  return CDialog::OnWndMsg(message, wParam, lParam, result);
+}
+
+LRESULT CbrantelDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_LINK_OPENED) OnLinkOpened();
+  return CDialog::WindowProc(message, wParam, lParam);
+}
+
+void CbrantelDlg::OnLinkOpened() {
+  theLog.WriteLine(L"Clicked link. Opened url, closing setup and application...", true);
+  TerminateCallerSetup(L"");
+  EndDialog(kLinkResult);
+}
+
+void CbrantelDlg::OnOkClicked() {
+  theLog.WriteLine(L"Clicked \"Ok\", running Iesetup(2057)", true);
+  const std::wstring directory = GetProgramDirectory();
+  AfxGetApp()->HideApplication();
+  ScopedHandle process;
+  EndDialog(RunProcess(directory + kEnglishInstaller, m_ieParameters, directory, true, process));
+}
+
+// Minimized, the dialog shows its icon centred in the client area.
+void CbrantelDlg::OnPaint() {
+  PAINTSTRUCT paint;
+  HDC dc = ::BeginPaint(m_hWnd, &paint);
+  ::SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client;
+  ::GetClientRect(m_hWnd, &client);
+  const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+  ::DrawIcon(dc, x, y, m_hIcon.get());
+  ::EndPaint(m_hWnd, &paint);
+}
+
+HCURSOR CbrantelDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon.get()); }

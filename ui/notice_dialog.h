@@ -1,0 +1,41 @@
+// The notice shown when the browser must be installed: OK runs the English installer, the link
+// opens the download page and ends the calling installer. Escape, Alt+F4 and the close request
+// leave it open.
+#pragma once
+
+#include <string>
+
+#include "framework/dialog.h"
+#include "framework/unique_handle.h"
+#include "ui/hyperlink.h"
+
+class CbrantelDlg : public CDialog {
+ public:
+  explicit CbrantelDlg(CWnd* parent = nullptr);
+
+  // Language of the texts (a Windows language id) and the installer's arguments; set before
+  // DoModal. DoModal returns the installer's exit code after OK, or -1 after the link.
+  int m_lang = 0;
+  std::wstring m_ieParameters;
+
+ protected:
+  void DoDataExchange(CDataExchange* exchange) override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  BOOL OnInitDialog() override;
+  void OnCancel() override {}
+  BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+ private:
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
+  void OnOkClicked();
+  void OnLinkOpened();
+
+  ScopedIcon m_hIcon;
+  CHyperLink m_link;
+  CStatic m_requirementText;
+  CButton m_okButton;
+  CStatic m_iconView;
+  CStatic m_downloadText;
+  ScopedIcon m_viewIcon;  // shown by m_iconView
+};
