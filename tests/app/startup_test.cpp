@@ -2,6 +2,7 @@
 // it ran and the log lines of its run.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,21 @@ Lines InstallerLines(const Sandbox& box, const wchar_t* installer, int exitCode,
 }  // namespace
 
 TEST_SUITE("english-system") {
+  TEST_CASE("the system reports the Windows version this run was set up for") {
+    const char* expected = std::getenv("BRANTEL_WINDOWS");
+    REQUIRE(expected != nullptr);
+    // RtlGetVersion reports the version without the compatibility shims of GetVersionEx.
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    REQUIRE(reinterpret_cast<void*>(rtlGetVersion) != nullptr);
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    REQUIRE(rtlGetVersion(&version) == 0);
+    CHECK(std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion) ==
+          expected);
+  }
+
   TEST_CASE("a machine that needs the browser gets the notice") {
     REQUIRE(SystemUiLanguage() == 1033);
     Machine machine;
