@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include <cstdlib>
-#include <vector>
 
 #include "app/program_paths.h"
 #include "app/system_probes.h"
@@ -16,23 +15,13 @@ namespace {
 
 constexpr wchar_t kLanguageOption[] = L"/l";
 constexpr wchar_t kDefaultLanguage[] = L"2057";
-constexpr wchar_t kSettingsSection[] = L"IE";
 constexpr wchar_t kParametersKey[] = L"params";
 constexpr wchar_t kDefaultParameters[] = L"/passive /update-no /norestart";
-constexpr DWORD kSettingsValueChars = 4096;
 
 constexpr wchar_t kEnglishInstaller[] = L"\\ie_setup_2057.exe";
 constexpr wchar_t kItalianInstaller[] = L"\\ie_setup_1040.exe";
 constexpr LANGID kItalianItaly = 0x0410;
 constexpr LANGID kItalianSwitzerland = 0x0810;
-
-std::wstring ReadInstallerParameters() {
-  std::vector<wchar_t> value(kSettingsValueChars, L'\0');
-  const DWORD length =
-      ::GetPrivateProfileStringW(kSettingsSection, kParametersKey, kDefaultParameters, value.data(),
-                                 kSettingsValueChars, GetSettingsFilePath().c_str());
-  return std::wstring(value.data(), length);
-}
 
 int RunInstaller(const wchar_t* installerName, const std::wstring& parameters) {
   const std::wstring directory = GetProgramDirectory();
@@ -62,7 +51,7 @@ BOOL CbrantelApp::InitInstance() {
   }
   theLog.WriteFormat(L"lang: %s", language.c_str());
 
-  const std::wstring parameters = ReadInstallerParameters();
+  const std::wstring parameters = ReadSetting(kParametersKey, kDefaultParameters);
   theLog.WriteFormat(L"IEParameters: %s", parameters.c_str());
 
   INITCOMMONCONTROLSEX controls = {};

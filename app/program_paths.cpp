@@ -9,6 +9,8 @@ namespace {
 constexpr size_t kProgramDirectoryChars = 4096;
 constexpr size_t kModuleDirectoryChars = 1024;
 constexpr size_t kSettingsPathChars = 1024;
+constexpr wchar_t kSettingsSection[] = L"IE";
+constexpr DWORD kSettingsValueChars = 4096;
 
 }  // namespace
 
@@ -49,4 +51,12 @@ std::wstring SettingsPathFor(std::wstring programPath) {
 
 std::wstring GetSettingsFilePath() {
   return SettingsPathFor(ReadProgramFilePath(kSettingsPathChars));
+}
+
+std::wstring ReadSetting(const wchar_t* key, const wchar_t* defaultValue) {
+  std::vector<wchar_t> value(kSettingsValueChars, L'\0');
+  const DWORD length =
+      ::GetPrivateProfileStringW(kSettingsSection, key, defaultValue, value.data(),
+                                 kSettingsValueChars, GetSettingsFilePath().c_str());
+  return std::wstring(value.data(), length);
 }

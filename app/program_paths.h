@@ -19,5 +19,9 @@ std::wstring GetModuleDirectory();
 // (C:\Setup\Brantel.exe reads C:\SETUP\BRANTEL.INI).
 std::wstring GetSettingsFilePath();
 
+// A value of section "IE" of the settings file, cut to 4,095 characters; defaultValue when the
+// file, the section or the key is missing (a key present and empty gives the empty text).
+std::wstring ReadSetting(const wchar_t* key, const wchar_t* defaultValue);
+
 // The text rule behind GetSettingsFilePath, for any program path.
 std::wstring SettingsPathFor(std::wstring programPath);

@@ -1,7 +1,5 @@
 #include "ui/notice_dialog.h"
 
-#include <vector>
-
 #include "app/program_paths.h"
 #include "framework/win_app.h"
 #include "log/log_to_file.h"
@@ -16,20 +14,10 @@
 namespace {
 
 constexpr wchar_t kIconFile[] = L"Internet_64_A.ico";
-constexpr wchar_t kSettingsSection[] = L"IE";
 constexpr wchar_t kLinkKey[] = L"link";
 constexpr wchar_t kDefaultLink[] = L"http://www.microsoft.com/windows/internet-explorer/";
-constexpr DWORD kSettingsValueChars = 4096;
 constexpr wchar_t kEnglishInstaller[] = L"\\ie_setup_2057.exe";
 constexpr int kLinkResult = -1;
-
-std::wstring ReadLinkAddress() {
-  std::vector<wchar_t> value(kSettingsValueChars, L'\0');
-  const DWORD length =
-      ::GetPrivateProfileStringW(kSettingsSection, kLinkKey, kDefaultLink, value.data(),
-                                 kSettingsValueChars, GetSettingsFilePath().c_str());
-  return std::wstring(value.data(), length);
-}
 
 }  // namespace
 
@@ -48,7 +36,7 @@ BOOL CbrantelDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   // The link keeps the size fitted to the template's placeholder text: the address is stored
   // first, and only then shown as the link's text.
-  const std::wstring address = ReadLinkAddress();
+  const std::wstring address = ReadSetting(kLinkKey, kDefaultLink);
   m_link.SetLinkUrl(address);
   m_link.SetWindowText(address);
 
