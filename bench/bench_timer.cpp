@@ -3,12 +3,13 @@
 //   bench_timer dialog <pairs> <program A> <arguments A> <program B> <arguments B>
 // "exit" times a run from just before CreateProcessW until the process has ended. "dialog" times
 // it from just before CreateProcessW until a visible top-level dialog window ("#32770") of the
-// process exists, polled about every millisecond; it then presses the dialog's OK and waits,
-// untimed, for the process to end.
+// process exists, polled about every millisecond; it then posts the dialog the OK button's click
+// (WM_COMMAND, IDOK, BN_CLICKED) and waits, untimed, for the process to end.
 // Each program runs with its own folder as working directory and the command line
-// "<quoted program path> <arguments>" (an empty argument text adds nothing). Warm-up runs of each
-// program are not counted; then the pairs run in alternating order (A B, B A, A B, ...), so that a
-// drift of the machine weighs on both programs alike.
+// "<quoted program path> <arguments>" (an empty argument text adds nothing), and starts 200 ms
+// after the previous run has ended. Warm-up runs of each program are not counted; then the pairs
+// run in alternating order (A B, B A, A B, ...), so that a drift of the machine weighs on both
+// programs alike.
 // Prints every sample and then the lines "median_a_ms=", "median_b_ms=", "exit_a=", "exit_b="
 // (the exit code of every run of that program, or "mixed"). Exits with 0 when every run was
 // timed, with 1 when a run failed (not started, no dialog, or over the time limit), 2 on bad usage.
@@ -25,6 +26,7 @@
 namespace {
 
 constexpr int kWarmUpRunsEach = 3;
+constexpr DWORD kSettleMs = 200;
 constexpr DWORD kRunTimeoutMs = 60000;
 constexpr DWORD kDialogPollMs = 1;
 constexpr wchar_t kDialogClass[] = L"#32770";
@@ -97,6 +99,9 @@ HWND WaitForDialog(HANDLE process, DWORD processId, LONGLONG start) {
 }
 
 RunResult RunOnce(Mode mode, Program& program) {
+  // A process's handle is signalled before Wine has finished tearing the process down; on a
+  // small machine that work would otherwise fall into the next run's time.
+  ::Sleep(kSettleMs);
   RunResult result;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
