@@ -15,6 +15,8 @@ constexpr int kShellSuccessAbove = 32;
 constexpr wchar_t kDocumentExtension[] = L".htm";
 constexpr wchar_t kOpenCommandPath[] = L"\\shell\\open\\command";
 constexpr wchar_t kMessageCaption[] = L"Brantel";
+// "-2147483648" and its terminator.
+constexpr size_t kDecimalIntChars = 12;
 
 struct ErrorText {
   int code;
@@ -116,7 +118,13 @@ std::wstring OpenErrorMessage(int code) {
   for (const ErrorText& entry : kErrorTexts) {
     if (entry.code == code) text = entry.text;
   }
-  if (text.empty()) text = L"Unknown Error (" + std::to_wstring(code) + L") occurred.";
+  if (text.empty()) {
+    // The system's formatter: std::to_wstring formats through the toolchain's own wide printf,
+    // which adds about 12 KB to the program.
+    wchar_t number[kDecimalIntChars];
+    ::wsprintfW(number, L"%d", code);
+    text = L"Unknown Error (" + std::wstring(number) + L") occurred.";
+  }
   return L"Unable to open hyperlink:\n\n" + text;
 }
 

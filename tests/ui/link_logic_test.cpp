@@ -2,6 +2,7 @@
 // rectangle, the colour precedence, the notice text assembly and the registry default reader.
 #include <windows.h>
 
+#include <climits>
 #include <string>
 
 #include "tests/harness/doctest_config.h"
@@ -60,7 +61,7 @@ TEST_CASE("every error text") {
   CHECK(OpenErrorMessage(31) ==
         head + L"There is no application associated\nwith the given filename extension.");
   CHECK(OpenErrorMessage(32) == head + L"The specified dynamic-link library was not found.");
-  for (const int code : {1, 4, 6, 7, 9, 10, 12, 25, 33, -1}) {
+  for (const int code : {1, 4, 6, 7, 9, 10, 12, 25, 33, -1, INT_MAX, INT_MIN}) {
     CAPTURE(code);
     CHECK(OpenErrorMessage(code) ==
           head + L"Unknown Error (" + std::to_wstring(code) + L") occurred.");
