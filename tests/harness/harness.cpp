@@ -193,6 +193,40 @@ KeySecurity::~KeySecurity() {
   }
 }
 
+namespace {
+
+LONG SetClassCommand(HKEY key, const std::wstring& value) {
+  return ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+}  // namespace
+
+ClassCommand::ClassCommand(std::wstring key, const std::wstring& value) : key_(std::move(key)) {
+  ScopedRegKey owned;
+  REQUIRE(::RegCreateKeyExW(HKEY_CLASSES_ROOT, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            owned.receive(), nullptr) == ERROR_SUCCESS);
+  wchar_t old[1024] = {};
+  DWORD size = sizeof(old) - sizeof(wchar_t);
+  had_ = ::RegQueryValueExW(owned.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old),
+                            &size) == ERROR_SUCCESS;
+  old_ = old;
+  REQUIRE(SetClassCommand(owned.get(), value) == ERROR_SUCCESS);
+}
+
+ClassCommand::~ClassCommand() {
+  ScopedRegKey owned;
+  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key_.c_str(), 0, KEY_ALL_ACCESS, owned.receive()) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  if (had_) {
+    SetClassCommand(owned.get(), old_);
+  } else {
+    ::RegDeleteValueW(owned.get(), nullptr);
+  }
+}
+
 std::wstring SharedLogPath() {
   wchar_t folder[MAX_PATH] = {};
   REQUIRE(SUCCEEDED(

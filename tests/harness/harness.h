@@ -101,6 +101,20 @@ class KeySecurity {
   std::string saved_;
 };
 
+// Sets the default value of a classes key for the life of the object, then restores it.
+class ClassCommand {
+ public:
+  ClassCommand(std::wstring key, const std::wstring& value);
+  ~ClassCommand();
+  ClassCommand(const ClassCommand&) = delete;
+  ClassCommand& operator=(const ClassCommand&) = delete;
+
+ private:
+  std::wstring key_;
+  std::wstring old_;
+  bool had_ = false;
+};
+
 // "Vorn.log" in the shared documents folder.
 std::wstring SharedLogPath();
 
