@@ -1,6 +1,7 @@
 #include "tests/harness/harness.h"
 
 #include <shlobj.h>
+#include <winternl.h>
 #include <shlwapi.h>
 #include <sddl.h>
 
@@ -138,6 +139,31 @@ DWORD CountOpenHandles() {
     if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
   }
   return count;
+}
+
+std::map<std::wstring, DWORD> CountOpenHandlesByKind() {
+  using QueryObjectFn = LONG(NTAPI*)(HANDLE, OBJECT_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+  static const auto query = reinterpret_cast<QueryObjectFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+  REQUIRE(reinterpret_cast<void*>(query) != nullptr);
+  std::map<std::wstring, DWORD> counts;
+  for (uintptr_t value = kHandleValueStep; value <= kHandleValuesCounted * kHandleValueStep;
+       value += kHandleValueStep) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(value);
+    DWORD flags = 0;
+    if (!::GetHandleInformation(handle, &flags)) continue;
+    // The type name follows the structure in the same buffer.
+    alignas(PUBLIC_OBJECT_TYPE_INFORMATION) BYTE buffer[1024] = {};
+    ULONG size = 0;
+    std::wstring kind = L"?";
+    if (query(handle, ObjectTypeInformation, buffer, sizeof(buffer), &size) >= 0) {
+      const UNICODE_STRING& name =
+          reinterpret_cast<PUBLIC_OBJECT_TYPE_INFORMATION*>(buffer)->TypeName;
+      kind.assign(name.Buffer, name.Length / sizeof(wchar_t));
+    }
+    ++counts[kind];
+  }
+  return counts;
 }
 
 Machine::Machine() {
