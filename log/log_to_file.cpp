@@ -27,7 +27,7 @@ constexpr size_t kMaxFormatBufferChars = size_t{1} << 24;
 constexpr DWORD kAppendLockOffsetLow = 0xFFFFFFFE;
 constexpr DWORD kAppendLockOffsetHigh = 0x7FFFFFFF;
 // A writer that holds the lock longer than this (a hung process) no longer keeps others waiting;
-// they then write without it rather than hang or drop the line.
+// they then write without it rather than hang or drop the line, and stop waiting for it.
 constexpr DWORD kAppendLockWaitMs = 2000;
 constexpr DWORD kAppendLockRetryMs = 1;
 
@@ -52,7 +52,8 @@ std::wstring TimeStamp(const std::wstring& format) {
 
 class AppendLock {
  public:
-  explicit AppendLock(HANDLE file) : file_(file) {
+  // Waits up to waitMs for the lock; 0 tries once.
+  AppendLock(HANDLE file, DWORD waitMs) : file_(file) {
     region_.Offset = kAppendLockOffsetLow;
     region_.OffsetHigh = kAppendLockOffsetHigh;
     const DWORD start = ::GetTickCount();
@@ -60,7 +61,7 @@ class AppendLock {
       held_ = ::LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
                            &region_) != FALSE;
       if (held_ || ::GetLastError() != ERROR_LOCK_VIOLATION) break;
-      if (::GetTickCount() - start >= kAppendLockWaitMs) break;
+      if (::GetTickCount() - start >= waitMs) break;
       ::Sleep(kAppendLockRetryMs);
     }
   }
@@ -69,6 +70,7 @@ class AppendLock {
   }
   AppendLock(const AppendLock&) = delete;
   AppendLock& operator=(const AppendLock&) = delete;
+  bool Held() const { return held_; }
 
  private:
   HANDLE file_;
@@ -168,7 +170,10 @@ void CLogToFile::Append(const std::wstring& line) {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
-  AppendLock serialised(file.get());
+  // Once the lock could not be had, later lines try it once and go on: a writer that keeps it
+  // costs this run one wait, not one per line. A line that gets it again waits normally after.
+  AppendLock serialised(file.get(), m_appendLockStuck ? 0 : kAppendLockWaitMs);
+  m_appendLockStuck = !serialised.Held();
   DWORD written = 0;
   ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }

@@ -34,6 +34,8 @@ class CLogToFile {
   std::wstring m_strFileName;
   std::wstring m_strTimeFormat;
   CCriticalSection m_lock;
+  // The last line found the other writers' lock held past the wait; guarded by m_lock.
+  bool m_appendLockStuck = false;
 };
 
 // The full text of a printf-style format, however long. Exposed for tests.

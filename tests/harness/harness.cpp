@@ -1,6 +1,7 @@
 #include "tests/harness/harness.h"
 
 #include <shlobj.h>
+#include <winternl.h>
 #include <shlwapi.h>
 #include <sddl.h>
 
@@ -140,6 +141,31 @@ DWORD CountOpenHandles() {
   return count;
 }
 
+std::map<std::wstring, DWORD> CountOpenHandlesByKind() {
+  using QueryObjectFn = LONG(NTAPI*)(HANDLE, OBJECT_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+  static const auto query = reinterpret_cast<QueryObjectFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+  REQUIRE(reinterpret_cast<void*>(query) != nullptr);
+  std::map<std::wstring, DWORD> counts;
+  for (uintptr_t value = kHandleValueStep; value <= kHandleValuesCounted * kHandleValueStep;
+       value += kHandleValueStep) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(value);
+    DWORD flags = 0;
+    if (!::GetHandleInformation(handle, &flags)) continue;
+    // The type name follows the structure in the same buffer.
+    alignas(PUBLIC_OBJECT_TYPE_INFORMATION) BYTE buffer[1024] = {};
+    ULONG size = 0;
+    std::wstring kind = L"?";
+    if (query(handle, ObjectTypeInformation, buffer, sizeof(buffer), &size) >= 0) {
+      const UNICODE_STRING& name =
+          reinterpret_cast<PUBLIC_OBJECT_TYPE_INFORMATION*>(buffer)->TypeName;
+      kind.assign(name.Buffer, name.Length / sizeof(wchar_t));
+    }
+    ++counts[kind];
+  }
+  return counts;
+}
+
 Machine::Machine() {
   ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, kMakerKey);
   SetBrowserVersion(kNeedsBrowserVersion);
@@ -190,6 +216,40 @@ KeySecurity::~KeySecurity() {
   if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, WRITE_DAC, handle.receive()) ==
       ERROR_SUCCESS) {
     ::RegSetKeySecurity(handle.get(), DACL_SECURITY_INFORMATION, &saved_[0]);
+  }
+}
+
+namespace {
+
+LONG SetClassCommand(HKEY key, const std::wstring& value) {
+  return ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+}  // namespace
+
+ClassCommand::ClassCommand(std::wstring key, const std::wstring& value) : key_(std::move(key)) {
+  ScopedRegKey owned;
+  REQUIRE(::RegCreateKeyExW(HKEY_CLASSES_ROOT, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            owned.receive(), nullptr) == ERROR_SUCCESS);
+  wchar_t old[1024] = {};
+  DWORD size = sizeof(old) - sizeof(wchar_t);
+  had_ = ::RegQueryValueExW(owned.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old),
+                            &size) == ERROR_SUCCESS;
+  old_ = old;
+  REQUIRE(SetClassCommand(owned.get(), value) == ERROR_SUCCESS);
+}
+
+ClassCommand::~ClassCommand() {
+  ScopedRegKey owned;
+  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key_.c_str(), 0, KEY_ALL_ACCESS, owned.receive()) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  if (had_) {
+    SetClassCommand(owned.get(), old_);
+  } else {
+    ::RegDeleteValueW(owned.get(), nullptr);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,9 @@ DWORD WaitForExit(HANDLE process, DWORD timeoutMs = 60000);
 // handle value is asked about in turn; Wine hands out the lowest free value, so the first 2048
 // values hold every handle a test program keeps.
 DWORD CountOpenHandles();
+// The same handles counted by the kind of object each refers to ("Process", "Thread", "Event",
+// "File", "Key", ...), as the platform names it.
+std::map<std::wstring, DWORD> CountOpenHandlesByKind();
 
 // The machine's registry as the probes see it (the 32-bit view). Construction resets it to a
 // machine that needs the browser: "Version" 7.0.6000.16386, no product keys of the maker.
@@ -99,6 +103,20 @@ class KeySecurity {
  private:
   std::wstring key_;
   std::string saved_;
+};
+
+// Sets the default value of a classes key for the life of the object, then restores it.
+class ClassCommand {
+ public:
+  ClassCommand(std::wstring key, const std::wstring& value);
+  ~ClassCommand();
+  ClassCommand(const ClassCommand&) = delete;
+  ClassCommand& operator=(const ClassCommand&) = delete;
+
+ private:
+  std::wstring key_;
+  std::wstring old_;
+  bool had_ = false;
 };
 
 // "Vorn.log" in the shared documents folder.

@@ -121,6 +121,36 @@ TEST_CASE("a log that cannot be written loses its lines and nothing else") {
   }
 }
 
+TEST_CASE("a writer that keeps the append lock costs one wait, not one per line") {
+  Sandbox box(L"log-stuck-lock");
+  const std::wstring path = box.File(L"Vorn.log");
+  CLogToFile log(path);
+  // Another writer that keeps the lock the writers serialise on, far past any real end of the
+  // file; the file's own bytes stay writable.
+  ScopedFileHandle other(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  REQUIRE(other);
+  OVERLAPPED farRegion = {};
+  farRegion.OffsetHigh = 0x7FFFFFFF;
+  REQUIRE(::LockFileEx(other.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                       MAXDWORD, 0, &farRegion));
+  LogReader reader(path);
+  constexpr int kLines = 5;
+  const DWORD start = ::GetTickCount();
+  for (int i = 0; i < kLines; ++i) log.WriteLine(L"line " + std::to_wstring(i), true);
+  const DWORD spent = ::GetTickCount() - start;
+  CHECK(spent >= 1900);  // the first line waited the 2 s for the lock
+  CHECK(spent < 4000);   // no other line waited again
+  std::vector<std::wstring> texts;
+  for (const std::wstring& line : reader.NewLines()) {
+    std::wstring text;
+    REQUIRE(ParseStampedLine(line, text));
+    texts.push_back(text);
+  }
+  CHECK(texts == std::vector<std::wstring>{L"line 0", L"line 1", L"line 2", L"line 3", L"line 4"});
+}
+
 TEST_CASE("four processes logging at once lose no line and split none") {
   Sandbox box(L"log-concurrent");
   const std::wstring path = box.File(L"Vorn.log");

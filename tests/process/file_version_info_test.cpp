@@ -245,6 +245,11 @@ TEST_SUITE("planted-library") {
     CHECK(RunAndWait(reader, L"\"" + target + L"\"") == 0);
     CHECK_FALSE(ReadFileBytes(planted + L".loaded", loads));
 
+    // A load by name, as system libraries make at run time, after the start-up's narrowing of
+    // the search path: the system folder only.
+    CHECK(RunAndWait(reader, L"--hardened-by-name") == 0);
+    CHECK_FALSE(ReadFileBytes(planted + L".loaded", loads));
+
     // The same folder does hand the planted copy to a load by name: the check above can fail.
     CHECK(RunAndWait(reader, L"--by-name") == 0);
     CHECK(ReadFileBytes(planted + L".loaded", loads));

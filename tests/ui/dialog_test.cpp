@@ -57,48 +57,6 @@ struct Shown {
   Lines Messages() const { return log.RunMessages(); }
 };
 
-// Sets the default value of a classes key for the life of the object, then restores it.
-class ClassCommand {
- public:
-  ClassCommand(std::wstring key, const std::wstring& value) : key_(std::move(key)) {
-    HKEY handle = nullptr;
-    REQUIRE(::RegCreateKeyExW(HKEY_CLASSES_ROOT, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &handle, nullptr) == ERROR_SUCCESS);
-    ScopedRegKey owned(handle);
-    wchar_t old[1024] = {};
-    DWORD size = sizeof(old) - sizeof(wchar_t);
-    had_ = ::RegQueryValueExW(owned.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old),
-                              &size) == ERROR_SUCCESS;
-    old_ = old;
-    Set(owned.get(), value);
-  }
-  ~ClassCommand() {
-    HKEY handle = nullptr;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key_.c_str(), 0, KEY_ALL_ACCESS, &handle) !=
-        ERROR_SUCCESS) {
-      return;
-    }
-    ScopedRegKey owned(handle);
-    if (had_) {
-      Set(owned.get(), old_);
-    } else {
-      ::RegDeleteValueW(owned.get(), nullptr);
-    }
-  }
-  ClassCommand(const ClassCommand&) = delete;
-  ClassCommand& operator=(const ClassCommand&) = delete;
-
- private:
-  static void Set(HKEY key, const std::wstring& value) {
-    REQUIRE(::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
-            ERROR_SUCCESS);
-  }
-  std::wstring key_;
-  std::wstring old_;
-  bool had_ = false;
-};
-
 // The document class the fallback reaches through ".htm"; the test registers its own.
 const std::wstring kHtmlClass = L"BrantelTestHtml";
 
