@@ -7,6 +7,7 @@
 
 #include "app/program_paths.h"
 #include "app/system_probes.h"
+#include "framework/common_controls.h"
 #include "log/log_to_file.h"
 #include "process/run_process.h"
 #include "ui/notice_dialog.h"
@@ -54,10 +55,6 @@ BOOL CbrantelApp::InitInstance() {
   const std::wstring parameters = ReadSetting(kParametersKey, kDefaultParameters);
   theLog.WriteFormat(L"IEParameters: %s", parameters.c_str());
 
-  INITCOMMONCONTROLSEX controls = {};
-  controls.dwSize = sizeof(controls);
-  controls.dwICC = ICC_WIN95_CLASSES;
-  ::InitCommonControlsEx(&controls);
   CWinApp::InitInstance();
 
   m_nExitCode = 0;
@@ -92,8 +89,11 @@ int CbrantelApp::ExitInstance() {
   return m_nExitCode;
 }
 
-// The notice is the main window while it is shown.
+// The notice is the main window while it is shown. Only the notice uses the common controls (its
+// link's tool-tip): they are loaded for it and unloaded after it, so that the paths without a
+// window load no more of the platform than they use.
 int CbrantelApp::RunNoticeDialog(int language, const std::wstring& ieParameters) {
+  const ScopedModule commonControls = LoadCommonControls(ICC_WIN95_CLASSES);
   CbrantelDlg dialog;
   dialog.m_lang = language;
   dialog.m_ieParameters = ieParameters;

@@ -1,6 +1,7 @@
 // Brantel.exe run as an installer runs it, on machines the tests set up: exit code, the installer
 // it ran and the log lines of its run.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <string>
@@ -44,6 +45,28 @@ Lines OkLines(const std::wstring& exe) {
 }
 
 std::wstring OsLanguageLine() { return L"OS language. " + std::to_wstring(SystemUiLanguage()); }
+
+// The file names, in lower case, of the modules a running process has loaded.
+std::vector<std::wstring> LoadedModules(DWORD processId) {
+  ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+  REQUIRE(snapshot);
+  std::vector<std::wstring> names;
+  MODULEENTRY32W module = {};
+  module.dwSize = sizeof(module);
+  for (BOOL more = ::Module32FirstW(snapshot.get(), &module); more;
+       more = ::Module32NextW(snapshot.get(), &module)) {
+    ::CharLowerW(module.szModule);
+    names.push_back(module.szModule);
+  }
+  return names;
+}
+
+bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) {
+  for (const std::wstring& each : names) {
+    if (each == name) return true;
+  }
+  return false;
+}
 
 Lines Concat(Lines head, const Lines& tail) {
   head.insert(head.end(), tail.begin(), tail.end());
@@ -186,6 +209,36 @@ TEST_SUITE("english-system") {
     CHECK(runs[0].workDir == box.Path());
     CHECK(EndsWith(runs[0].commandLine, L" " + kDefaultParameters));
     CHECK(RecorderRuns(italian).empty());
+  }
+
+  TEST_CASE("only the notice loads the common controls") {
+    Machine machine;
+    Sandbox box(L"startup-common-controls");
+    const std::wstring exe = box.InstallBrantel();
+    const std::wstring installer = box.InstallRecorder(L"ie_setup_2057.exe");
+
+    // While the installer runs, Brantel.exe waits for it with everything it has loaded.
+    machine.SetEmbedded(L"Haldry", L"1");
+    box.WriteBytes(L"ie_setup_2057.exe.sleep", "3000");
+    DWORD processId = 0;
+    ScopedHandle process(StartProgram(exe, L"", &processId));
+    for (int waited = 0; RecorderRuns(installer).empty() && waited < 30000; waited += 20) {
+      ::Sleep(20);
+    }
+    REQUIRE(RecorderRuns(installer).size() == 1);
+    const std::vector<std::wstring> silent = LoadedModules(processId);
+    CHECK(WaitForExit(process.get()) == 0);
+    CHECK(Contains(silent, L"advapi32.dll"));  // the list is that of a running program
+    CHECK_FALSE(Contains(silent, L"comctl32.dll"));
+
+    machine.SetEmbedded(L"Haldry", L"0");
+    ::DeleteFileW(box.File(L"ie_setup_2057.exe.sleep").c_str());
+    process.reset(StartProgram(exe, L"", &processId));
+    const HWND notice = WaitForDialog(processId);
+    REQUIRE(notice != nullptr);
+    CHECK(Contains(LoadedModules(processId), L"comctl32.dll"));
+    ::SendMessageW(::GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
+    CHECK(WaitForExit(process.get()) == 0);
   }
 
   TEST_CASE("values that do not make a device embedded") {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "framework/common_controls.h"
 #include "res/resource.h"
 #include "tests/harness/doctest_config.h"
 #include "ui/hyperlink.h"
@@ -13,13 +14,13 @@ namespace {
 INT_PTR CALLBACK PlainDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 struct Notice {
+  // As the program does for the notice, before the dialog exists.
+  ScopedModule commonControls = LoadCommonControls(ICC_WIN95_CLASSES);
   HWND dialog = ::CreateDialogParamW(::GetModuleHandleW(nullptr),
                                      MAKEINTRESOURCEW(IDD_NOTICE_DIALOG), nullptr, &PlainDialog, 0);
   Notice() {
+    REQUIRE(commonControls);
     REQUIRE(dialog != nullptr);
-    // As the program does at start-up, before any dialog exists.
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&controls);
   }
   ~Notice() { ::DestroyWindow(dialog); }
   HWND Item(int id) const { return ::GetDlgItem(dialog, id); }
