@@ -24,8 +24,8 @@ constexpr wchar_t kItalianInstaller[] = L"\\ie_setup_1040.exe";
 constexpr LANGID kItalianItaly = 0x0410;
 constexpr LANGID kItalianSwitzerland = 0x0810;
 
-int RunInstaller(const wchar_t* installerName, const std::wstring& parameters) {
-  const std::wstring directory = GetProgramDirectory();
+int RunInstaller(const wchar_t* installerName, const CString& parameters) {
+  const CString directory = GetProgramDirectory();
   ScopedHandle process;
   return RunProcess(directory + installerName, parameters, directory, true, process);
 }
@@ -33,9 +33,9 @@ int RunInstaller(const wchar_t* installerName, const std::wstring& parameters) {
 }  // namespace
 
 BOOL CbrantelApp::InitInstance() {
-  std::wstring language = kDefaultLanguage;
+  CString language = kDefaultLanguage;
 
-  std::wstring arguments = L"Args: ";
+  CString arguments = L"Args: ";
   for (int i = 0; i < __argc; ++i) {
     arguments += __wargv[i];
     arguments += L' ';
@@ -52,7 +52,7 @@ BOOL CbrantelApp::InitInstance() {
   }
   theLog.WriteFormat(L"lang: %s", language.c_str());
 
-  const std::wstring parameters = ReadSetting(kParametersKey, kDefaultParameters);
+  const CString parameters = ReadSetting(kParametersKey, kDefaultParameters);
   theLog.WriteFormat(L"IEParameters: %s", parameters.c_str());
 
   CWinApp::InitInstance();
@@ -92,7 +92,7 @@ int CbrantelApp::ExitInstance() {
 // The notice is the main window while it is shown. Only the notice uses the common controls (its
 // link's tool-tip): they are loaded for it and unloaded after it, so that the paths without a
 // window load no more of the platform than they use.
-int CbrantelApp::RunNoticeDialog(int language, const std::wstring& ieParameters) {
+int CbrantelApp::RunNoticeDialog(int language, const CString& ieParameters) {
   const ScopedModule commonControls = LoadCommonControls(ICC_WIN95_CLASSES);
   CbrantelDlg dialog;
   dialog.m_lang = language;

@@ -1,8 +1,7 @@
 // The application: one start-up that decides what the program does and sets its exit code.
 #pragma once
 
-#include <string>
-
+#include "framework/cstring.h"
 #include "framework/win_app.h"
 
 class CbrantelApp : public CWinApp {
@@ -18,7 +17,7 @@ class CbrantelApp : public CWinApp {
 
  private:
   // Shows the notice in the given language and returns its result.
-  int RunNoticeDialog(int language, const std::wstring& ieParameters);
+  int RunNoticeDialog(int language, const CString& ieParameters);
 
   int m_nExitCode = 0;
 };

@@ -17,7 +17,7 @@ CRegValueReader::CRegValueReader(HKEY root)
 
 CRegValueReader::~CRegValueReader() { Clear(); }
 
-bool CRegValueReader::SelectKey(const std::wstring& subKey, bool allowCreate) {
+bool CRegValueReader::SelectKey(const CString& subKey, bool allowCreate) {
   if (subKey.empty()) {
     m_strKeyPath.clear();
     return true;
@@ -36,7 +36,7 @@ bool CRegValueReader::SelectKey(const std::wstring& subKey, bool allowCreate) {
   return true;
 }
 
-DWORD CRegValueReader::GetValueType(const std::wstring& name) {
+DWORD CRegValueReader::GetValueType(const CString& name) {
   ScopedRegKey key;
   m_lLastStatus = ::RegOpenKeyExW(m_hRoot, m_strKeyPath.c_str(), 0, KEY_QUERY_VALUE, key.receive());
   if (m_lLastStatus != ERROR_SUCCESS) return 0;
@@ -45,7 +45,7 @@ DWORD CRegValueReader::GetValueType(const std::wstring& name) {
   return m_lLastStatus == ERROR_SUCCESS ? type : 0;
 }
 
-std::wstring CRegValueReader::ReadText(const std::wstring& name, const std::wstring& defaultText) {
+CString CRegValueReader::ReadText(const CString& name, const CString& defaultText) {
   const DWORD type = GetValueType(name);
   if (type != REG_SZ && type != REG_EXPAND_SZ) return defaultText;
   ScopedRegKey key;
@@ -58,7 +58,7 @@ std::wstring CRegValueReader::ReadText(const std::wstring& name, const std::wstr
                                      reinterpret_cast<BYTE*>(buffer), &size);
   if (m_lLastStatus != ERROR_SUCCESS) return defaultText;
   const size_t units = size / sizeof(wchar_t);
-  return std::wstring(buffer, wcsnlen(buffer, units));
+  return CString(buffer, wcsnlen(buffer, units));
 }
 
 void CRegValueReader::Clear() {

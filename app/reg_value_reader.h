@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include "framework/cstring.h"
 
 class CRegValueReader {
  public:
@@ -15,12 +15,12 @@ class CRegValueReader {
 
   // True when subKey is now the selected key. The empty path selects nothing and succeeds. A key
   // that cannot be opened (or created, with allowCreate) leaves the previous selection in place.
-  bool SelectKey(const std::wstring& subKey, bool allowCreate);
+  bool SelectKey(const CString& subKey, bool allowCreate);
   // The registry type of the named value of the selected key, or 0 when it cannot be read.
-  DWORD GetValueType(const std::wstring& name);
+  DWORD GetValueType(const CString& name);
   // The named value when it is a string (REG_SZ or REG_EXPAND_SZ, returned unexpanded) of at most
   // 255 bytes with its terminator; otherwise defaultText.
-  std::wstring ReadText(const std::wstring& name, const std::wstring& defaultText);
+  CString ReadText(const CString& name, const CString& defaultText);
   void Clear();
 
   LONG LastStatus() const { return m_lLastStatus; }
@@ -29,5 +29,5 @@ class CRegValueReader {
   LONG m_lLastStatus;
   HKEY m_hRoot;
   bool m_bDeferFlush;
-  std::wstring m_strKeyPath;
+  CString m_strKeyPath;
 };

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include <cwchar>
-#include <string>
 
+#include "framework/cstring.h"
 #include "app/reg_value_reader.h"
 
 namespace {
@@ -28,10 +28,10 @@ constexpr wchar_t kNotSet[] = L"-1";
 bool IsIE8Installed() {
   CRegValueReader reader(HKEY_LOCAL_MACHINE);
   if (!reader.SelectKey(kBrowserKey, false)) return false;
-  const std::wstring version = reader.ReadText(kBrowserVersionValue, kNotSet);
+  const CString version = reader.ReadText(kBrowserVersionValue, kNotSet);
   // A version without a dot has no major part ("8" reads as 0).
   const size_t dot = version.find(L'.');
-  const std::wstring major = dot == std::wstring::npos ? std::wstring() : version.substr(0, dot);
+  const CString major = dot == CString::npos ? CString() : version.substr(0, dot);
   return _wtoi(major.c_str()) >= kFirstSupportedMajorVersion;
 }
 

@@ -35,7 +35,7 @@ BOOL CToolTipCtrl::Create(CWnd* parent, DWORD style) {
   return m_hWnd != nullptr;
 }
 
-BOOL CToolTipCtrl::AddTool(CWnd* window, const std::wstring& text, const RECT& rect, UINT id) {
+BOOL CToolTipCtrl::AddTool(CWnd* window, const CString& text, const RECT& rect, UINT id) {
   TOOLINFOW tool = ToolRecord(window, id);
   // No subclassing flag: the owner relays the mouse messages (RelayEvent).
   tool.rect = rect;
@@ -44,7 +44,7 @@ BOOL CToolTipCtrl::AddTool(CWnd* window, const std::wstring& text, const RECT& r
       ::SendMessageW(m_hWnd, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)));
 }
 
-void CToolTipCtrl::UpdateTipText(const std::wstring& text, CWnd* window, UINT id) {
+void CToolTipCtrl::UpdateTipText(const CString& text, CWnd* window, UINT id) {
   TOOLINFOW tool = ToolRecord(window, id);
   tool.lpszText = const_cast<wchar_t*>(text.c_str());
   ::SendMessageW(m_hWnd, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));

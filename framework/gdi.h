@@ -3,8 +3,7 @@
 
 #include <windows.h>
 
-#include <string>
-
+#include "framework/cstring.h"
 #include "framework/unique_handle.h"
 
 class CWnd;
@@ -29,8 +28,8 @@ class CToolTipCtrl {
   CToolTipCtrl& operator=(const CToolTipCtrl&) = delete;
 
   BOOL Create(CWnd* parent, DWORD style = 0);
-  BOOL AddTool(CWnd* window, const std::wstring& text, const RECT& rect, UINT id);
-  void UpdateTipText(const std::wstring& text, CWnd* window, UINT id);
+  BOOL AddTool(CWnd* window, const CString& text, const RECT& rect, UINT id);
+  void UpdateTipText(const CString& text, CWnd* window, UINT id);
   void RelayEvent(MSG* message);
   void DestroyWindow();
 

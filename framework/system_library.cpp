@@ -2,17 +2,15 @@
 
 #include <windows.h>
 
-#include <vector>
-
-ScopedModule LoadSystemLibrary(const std::wstring& fileName) {
+ScopedModule LoadSystemLibrary(const CString& fileName) {
   // The first call asks for the size (terminator included), the second fills the buffer and
   // returns the length without it.
   const UINT size = ::GetSystemDirectoryW(nullptr, 0);
   if (size == 0) return ScopedModule();
-  std::vector<wchar_t> folder(size, L'\0');
+  CString folder(size, L'\0');
   const UINT length = ::GetSystemDirectoryW(folder.data(), size);
   if (length == 0 || length >= size) return ScopedModule();
-  std::wstring path(folder.data(), length);
+  CString path(folder.data(), length);
   if (path.back() != L'\\') path += L'\\';
   path += fileName;
   return ScopedModule(::LoadLibraryW(path.c_str()));

@@ -1,15 +1,14 @@
 // Loads a library from the system folder by its full path, never through the search path.
 #pragma once
 
-#include <string>
-
+#include "framework/cstring.h"
 #include "framework/unique_handle.h"
 
 // Loads fileName (a bare file name such as "version.dll") from the system folder. A library that
 // is not a KnownDLL would otherwise be looked for in the program's own folder first, where an
 // installer's download folder may hold a planted copy. Returns no module when the system folder
 // cannot be read or the library cannot be loaded.
-ScopedModule LoadSystemLibrary(const std::wstring& fileName);
+ScopedModule LoadSystemLibrary(const CString& fileName);
 
 // The address of an exported function as the caller's function-pointer type, or null.
 template <typename Function>

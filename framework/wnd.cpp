@@ -1,7 +1,5 @@
 #include "framework/wnd.h"
 
-#include <vector>
-
 #include "framework/win_app.h"
 
 namespace {
@@ -48,13 +46,13 @@ BOOL CWnd::DestroyWindow() { return m_hWnd != nullptr && ::DestroyWindow(m_hWnd)
 
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 
-void CWnd::SetWindowText(const std::wstring& text) { ::SetWindowTextW(m_hWnd, text.c_str()); }
+void CWnd::SetWindowText(const CString& text) { ::SetWindowTextW(m_hWnd, text.c_str()); }
 
-std::wstring CWnd::GetWindowText() const {
+CString CWnd::GetWindowText() const {
   const int length = ::GetWindowTextLengthW(m_hWnd);
-  std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
+  CString text(static_cast<size_t>(length) + 1, L'\0');
   const int copied = ::GetWindowTextW(m_hWnd, text.data(), length + 1);
-  return std::wstring(text.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+  return CString(text.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
 }
 
 CWnd* CWnd::GetParent() const { return FromHandlePermanent(::GetParent(m_hWnd)); }

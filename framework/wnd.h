@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include "framework/cstring.h"
 
 class CWnd {
  public:
@@ -29,8 +29,8 @@ class CWnd {
   // before it is dispatched; TRUE means it has been handled.
   virtual BOOL PreTranslateMessage(MSG* message);
 
-  void SetWindowText(const std::wstring& text);
-  std::wstring GetWindowText() const;
+  void SetWindowText(const CString& text);
+  CString GetWindowText() const;
   CWnd* GetParent() const;
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
 

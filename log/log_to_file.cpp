@@ -7,6 +7,7 @@
 #include <ctime>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "framework/unique_handle.h"
 
@@ -31,23 +32,23 @@ constexpr DWORD kAppendLockOffsetHigh = 0x7FFFFFFF;
 constexpr DWORD kAppendLockWaitMs = 2000;
 constexpr DWORD kAppendLockRetryMs = 1;
 
-std::wstring SharedDocumentsLogPath() {
+CString SharedDocumentsLogPath() {
   wchar_t folder[MAX_PATH] = {};
   if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS, nullptr, SHGFP_TYPE_CURRENT,
                                 folder))) {
     folder[0] = L'\0';
   }
-  return std::wstring(folder) + kLogFileName;
+  return CString(folder) + kLogFileName;
 }
 
-std::wstring TimeStamp(const std::wstring& format) {
+CString TimeStamp(const CString& format) {
   __time64_t now = _time64(nullptr);
   struct tm local = {};
-  if (_localtime64_s(&local, &now) != 0) return std::wstring();
+  if (_localtime64_s(&local, &now) != 0) return CString();
   wchar_t stamp[kStampBufferChars];
   const size_t length = std::wcsftime(stamp, kStampBufferChars, format.c_str(), &local);
-  if (length == 0) return std::wstring();
-  return std::wstring(stamp, length);
+  if (length == 0) return CString();
+  return CString(stamp, length);
 }
 
 class AppendLock {
@@ -80,7 +81,7 @@ class AppendLock {
 
 }  // namespace
 
-std::wstring FormatLogText(const wchar_t* format, va_list args) {
+CString FormatLogText(const wchar_t* format, va_list args) {
   wchar_t first[kFirstFormatBufferChars] = {};
   std::unique_ptr<wchar_t[]> heap;
   wchar_t* buffer = first;
@@ -92,13 +93,13 @@ std::wstring FormatLogText(const wchar_t* format, va_list args) {
     va_end(attempt);
     // A count equal to the size means the text filled the buffer without its terminator.
     if (count >= 0 && static_cast<size_t>(count) < size) {
-      return std::wstring(buffer, static_cast<size_t>(count));
+      return CString(buffer, static_cast<size_t>(count));
     }
     const size_t next = size * 2;
     wchar_t* larger = next <= kMaxFormatBufferChars ? new (std::nothrow) wchar_t[next]() : nullptr;
     if (larger == nullptr) {
       // Out of room or memory: keep what the last attempt produced rather than lose the line.
-      return std::wstring(buffer, wcsnlen(buffer, size));
+      return CString(buffer, wcsnlen(buffer, size));
     }
     heap.reset(larger);
     buffer = larger;
@@ -106,26 +107,26 @@ std::wstring FormatLogText(const wchar_t* format, va_list args) {
   }
 }
 
-std::string EncodeLogLine(const std::wstring& line) {
-  std::wstring text;
+CArray<char> EncodeLogLine(const CString& line) {
+  CString text;
   text.reserve(line.size() + 8);
   for (wchar_t c : line) {
     if (c == L'\n') text.push_back(L'\r');
     text.push_back(c);
   }
-  if (text.empty()) return std::string();
+  if (text.empty()) return CArray<char>();
   const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                           nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return std::string();
-  std::string encoded(static_cast<size_t>(bytes), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &encoded[0], bytes,
-                        nullptr, nullptr);
+  if (bytes <= 0) return CArray<char>();
+  CArray<char> encoded(static_cast<size_t>(bytes));
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), encoded.data(),
+                        bytes, nullptr, nullptr);
   return encoded;
 }
 
 CLogToFile::CLogToFile() : CLogToFile(SharedDocumentsLogPath()) {}
 
-CLogToFile::CLogToFile(std::wstring fileName)
+CLogToFile::CLogToFile(CString fileName)
     : m_strFileName(std::move(fileName)), m_strTimeFormat(kTimeFormat) {
   WriteHeader();
 }
@@ -133,22 +134,22 @@ CLogToFile::CLogToFile(std::wstring fileName)
 CLogToFile::~CLogToFile() = default;
 
 void CLogToFile::WriteHeader() {
-  const std::wstring stars(63, L'*');
-  WriteRaw(std::wstring(), true);
-  WriteRaw(std::wstring(), true);
+  const CString stars(63, L'*');
+  WriteRaw(CString(), true);
+  WriteRaw(CString(), true);
   WriteLine(stars, true);
   WriteFormat(L"SW: %s", L"Brantel.exe");
   WriteLine(stars, true);
 }
 
-void CLogToFile::WriteLine(std::wstring text, bool addLineEnd) {
-  std::wstring line = TimeStamp(m_strTimeFormat);
+void CLogToFile::WriteLine(CString text, bool addLineEnd) {
+  CString line = TimeStamp(m_strTimeFormat);
   line += text;
   if (addLineEnd) line += kLineEnd;
   Append(line);
 }
 
-void CLogToFile::WriteRaw(std::wstring text, bool addLineEnd) {
+void CLogToFile::WriteRaw(CString text, bool addLineEnd) {
   if (addLineEnd) text += kLineEnd;
   Append(text);
 }
@@ -156,15 +157,15 @@ void CLogToFile::WriteRaw(std::wstring text, bool addLineEnd) {
 void CLogToFile::WriteFormat(const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);
-  std::wstring text = FormatLogText(format, args);
+  CString text = FormatLogText(format, args);
   va_end(args);
   WriteLine(std::move(text), true);
 }
 
 // Each line opens, appends and closes the file, so it has reached the system when this returns
 // and nothing is held open between lines. A file that cannot be opened loses the line, silently.
-void CLogToFile::Append(const std::wstring& line) {
-  const std::string bytes = EncodeLogLine(line);
+void CLogToFile::Append(const CString& line) {
+  const CArray<char> bytes = EncodeLogLine(line);
   CSingleLock hold(m_lock);
   ScopedFileHandle file(::CreateFileW(m_strFileName.c_str(), FILE_APPEND_DATA,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,

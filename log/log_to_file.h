@@ -2,8 +2,9 @@
 #pragma once
 
 #include <cstdarg>
-#include <string>
 
+#include "framework/carray.h"
+#include "framework/cstring.h"
 #include "framework/critical_section.h"
 
 class CLogToFile {
@@ -12,38 +13,38 @@ class CLogToFile {
   // and writes the run's five-line header at once.
   CLogToFile();
   // Logs to the given file instead; writes the same header.
-  explicit CLogToFile(std::wstring fileName);
+  explicit CLogToFile(CString fileName);
   virtual ~CLogToFile();
   CLogToFile(const CLogToFile&) = delete;
   CLogToFile& operator=(const CLogToFile&) = delete;
 
   // One line: local-time stamp, the text as given, then "." and a line end when addLineEnd is set.
-  void WriteLine(std::wstring text, bool addLineEnd);
+  void WriteLine(CString text, bool addLineEnd);
   // Formats with the wide printf conventions ("%s" takes a wide string) and writes one line.
   // The format must be a fixed text; outside text is always an argument.
   void WriteFormat(const wchar_t* format, ...);
   // As WriteLine, without the time stamp.
-  void WriteRaw(std::wstring text, bool addLineEnd);
+  void WriteRaw(CString text, bool addLineEnd);
 
-  const std::wstring& FileName() const { return m_strFileName; }
+  const CString& FileName() const { return m_strFileName; }
 
  private:
   void WriteHeader();
-  void Append(const std::wstring& line);
+  void Append(const CString& line);
 
-  std::wstring m_strFileName;
-  std::wstring m_strTimeFormat;
+  CString m_strFileName;
+  CString m_strTimeFormat;
   CCriticalSection m_lock;
   // The last line found the other writers' lock held past the wait; guarded by m_lock.
   bool m_appendLockStuck = false;
 };
 
 // The full text of a printf-style format, however long. Exposed for tests.
-std::wstring FormatLogText(const wchar_t* format, va_list args);
+CString FormatLogText(const wchar_t* format, va_list args);
 
 // A log line as it reaches the disk: UTF-8 without byte-order mark, each line feed written as
 // carriage return and line feed. Exposed for tests.
-std::string EncodeLogLine(const std::wstring& line);
+CArray<char> EncodeLogLine(const CString& line);
 
 // The one log of the program. Defined beside the application object, after it.
 extern CLogToFile theLog;

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
-#include <exception>
+#include <memory>
+#include <new>
+#include <utility>
 
 #include "framework/system_library.h"
 
@@ -37,19 +39,18 @@ class VersionLibrary {
 
   bool Loaded() const { return getSize_ != nullptr && getInfo_ != nullptr && query_ != nullptr; }
 
-  DWORD GetSize(const std::wstring& fileName, DWORD& handle) const {
+  DWORD GetSize(const CString& fileName, DWORD& handle) const {
     return getSize_(fileName.c_str(), &handle);
   }
-  bool GetInfo(const std::wstring& fileName, DWORD handle, std::vector<BYTE>& data) const {
-    return getInfo_(fileName.c_str(), handle, static_cast<DWORD>(data.size()), data.data()) != 0;
+  bool GetInfo(const CString& fileName, DWORD handle, BYTE* data, DWORD size) const {
+    return getInfo_(fileName.c_str(), handle, size, data) != 0;
   }
   // VerQueryValueW may convert a value into the spare room that GetFileVersionInfoSizeW adds
   // after the data, so the buffer is handed over as writable.
-  bool Query(std::vector<BYTE>& data, const wchar_t* subBlock, const BYTE*& value,
-             UINT& length) const {
+  bool Query(BYTE* data, const wchar_t* subBlock, const BYTE*& value, UINT& length) const {
     void* pointer = nullptr;
     length = 0;
-    if (!query_(data.data(), subBlock, &pointer, &length) || pointer == nullptr) return false;
+    if (!query_(data, subBlock, &pointer, &length) || pointer == nullptr) return false;
     value = static_cast<const BYTE*>(pointer);
     return true;
   }
@@ -67,23 +68,24 @@ class VersionData {
  public:
   explicit VersionData(const VersionLibrary& library) : library_(library) {}
 
-  // Throws when a buffer of the size the file claims cannot be allocated.
-  bool Read(const std::wstring& fileName) {
+  // False also when a buffer of the size the file claims cannot be had.
+  bool Read(const CString& fileName) {
     DWORD handle = 0;
     const DWORD size = library_.GetSize(fileName, handle);
     if (size == 0) return false;
-    data_.assign(size, 0);
-    if (!library_.GetInfo(fileName, handle, data_)) return false;
-    return true;
+    data_.reset(new (std::nothrow) BYTE[size]());
+    if (!data_) return false;
+    size_ = size;
+    return library_.GetInfo(fileName, handle, data_.get(), size);
   }
 
   // The value at subBlock and the number of its bytes that lie inside the data.
   bool Query(const wchar_t* subBlock, const BYTE*& value, size_t& bytesInside,
              UINT& reportedLength) {
-    if (!library_.Query(data_, subBlock, value, reportedLength)) return false;
+    if (!data_ || !library_.Query(data_.get(), subBlock, value, reportedLength)) return false;
     // Compared as addresses: a pointer from elsewhere is not part of the buffer's array.
-    const uintptr_t begin = reinterpret_cast<uintptr_t>(data_.data());
-    const uintptr_t end = begin + data_.size();
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(data_.get());
+    const uintptr_t end = begin + size_;
     const uintptr_t at = reinterpret_cast<uintptr_t>(value);
     if (at < begin || at > end) return false;
     bytesInside = end - at;
@@ -101,8 +103,8 @@ class VersionData {
   }
 
   // The translation list's length is in bytes; entries that run past the data are dropped.
-  std::vector<CFileVersionInfo::Translation> QueryTranslations() {
-    std::vector<CFileVersionInfo::Translation> translations;
+  CArray<CFileVersionInfo::Translation> QueryTranslations() {
+    CArray<CFileVersionInfo::Translation> translations;
     const BYTE* value = nullptr;
     size_t inside = 0;
     UINT length = 0;
@@ -118,12 +120,12 @@ class VersionData {
 
   // A text value read up to its terminator; the reported length is not relied on. A text whose
   // terminator would lie past the data ends where the data ends.
-  bool QueryText(const std::wstring& subBlock, std::wstring& text) {
+  bool QueryText(const CString& subBlock, CString& text) {
     const BYTE* value = nullptr;
     size_t inside = 0;
     UINT length = 0;
     if (!Query(subBlock.c_str(), value, inside, length)) return false;
-    std::wstring read;
+    CString read;
     for (size_t at = 0; at + sizeof(wchar_t) <= inside; at += sizeof(wchar_t)) {
       wchar_t unit = 0;
       std::memcpy(&unit, value + at, sizeof(wchar_t));
@@ -136,12 +138,13 @@ class VersionData {
 
  private:
   const VersionLibrary& library_;
-  std::vector<BYTE> data_;
+  std::unique_ptr<BYTE[]> data_;
+  size_t size_ = 0;
 };
 
 LANGID LanguageOf(CFileVersionInfo::Translation translation) { return LOWORD(translation); }
 
-void AppendHex4(std::wstring& text, WORD value) {
+void AppendHex4(CString& text, WORD value) {
   static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
   for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0xF];
 }
@@ -168,14 +171,14 @@ void CFileVersionInfo::Reset() {
   m_strSpecialBuild.clear();
 }
 
-bool CFileVersionInfo::Create(const std::wstring& fileName) {
+bool CFileVersionInfo::Create(const CString& fileName) {
   // A virtual call, so that a derived class's own state is cleared as well.
   Reset();
 
   // Read in this order; note "OriginalFileName" with a capital N.
   struct TextKey {
     const wchar_t* key;
-    std::wstring CFileVersionInfo::*member;
+    CString CFileVersionInfo::*member;
   };
   static const TextKey kTextKeys[] = {
       {L"CompanyName", &CFileVersionInfo::m_strCompanyName},
@@ -196,31 +199,24 @@ bool CFileVersionInfo::Create(const std::wstring& fileName) {
   if (!library.Loaded()) return false;
   // The data buffer lives in this scope only and is released on every path out of it.
   VersionData data(library);
-  try {
-    if (!data.Read(fileName)) return false;
+  if (!data.Read(fileName)) return false;
 
-    // A root block of any other size than the structure's is not one; the block stays zero.
-    data.QueryFixedInfo(m_fixedInfo);
+  // A root block of any other size than the structure's is not one; the block stays zero.
+  data.QueryFixedInfo(m_fixedInfo);
 
-    Translation chosen = 0;
-    if (!ChooseTranslation(data.QueryTranslations(), ::GetUserDefaultLangID(), chosen)) {
-      return true;  // no translation list, or an empty one: no string table to choose
-    }
-    const std::wstring prefix = StringTablePrefix(chosen);
-    for (const TextKey& text : kTextKeys) data.QueryText(prefix + text.key, this->*text.member);
-    return true;
-  } catch (const std::exception&) {
-    // Only allocations throw here (a buffer of the size the file claims, a text): the read fails
-    // as a value and the object is left empty.
-    Reset();
-    return false;
+  Translation chosen = 0;
+  if (!ChooseTranslation(data.QueryTranslations(), ::GetUserDefaultLangID(), chosen)) {
+    return true;  // no translation list, or an empty one: no string table to choose
   }
+  const CString prefix = StringTablePrefix(chosen);
+  for (const TextKey& text : kTextKeys) data.QueryText(prefix + text.key, this->*text.member);
+  return true;
 }
 
-std::wstring CFileVersionInfo::GetInternalName() const { return m_strInternalName; }
+CString CFileVersionInfo::GetInternalName() const { return m_strInternalName; }
 
-bool CFileVersionInfo::FindTranslation(const std::vector<Translation>& translations,
-                                       LANGID language, bool alsoLowByte, Translation& found) {
+bool CFileVersionInfo::FindTranslation(const CArray<Translation>& translations, LANGID language,
+                                       bool alsoLowByte, Translation& found) {
   for (const Translation entry : translations) {
     if (LanguageOf(entry) == language) {
       found = entry;
@@ -237,7 +233,7 @@ bool CFileVersionInfo::FindTranslation(const std::vector<Translation>& translati
   return false;
 }
 
-bool CFileVersionInfo::ChooseTranslation(const std::vector<Translation>& translations,
+bool CFileVersionInfo::ChooseTranslation(const CArray<Translation>& translations,
                                          LANGID userLanguage, Translation& chosen) {
   // Each search tries the exact language over the whole list before any low-byte match.
   if (FindTranslation(translations, userLanguage, true, chosen) ||
@@ -246,12 +242,12 @@ bool CFileVersionInfo::ChooseTranslation(const std::vector<Translation>& transla
     return true;
   }
   if (translations.empty()) return false;
-  chosen = translations.front();
+  chosen = translations[0];
   return true;
 }
 
-std::wstring CFileVersionInfo::StringTablePrefix(Translation translation) {
-  std::wstring prefix = kStringTableBlock;
+CString CFileVersionInfo::StringTablePrefix(Translation translation) {
+  CString prefix = kStringTableBlock;
   AppendHex4(prefix, LanguageOf(translation));
   AppendHex4(prefix, HIWORD(translation));
   return prefix + L"\\";

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include <string>
-#include <vector>
+#include "framework/carray.h"
+#include "framework/cstring.h"
 
 class CFileVersionInfo {
  public:
@@ -23,37 +23,37 @@ class CFileVersionInfo {
   // data could be read, whether or not any text was found; false otherwise, with the object left
   // empty. A file without a translation list (or with an empty one) gives true and no texts.
   // Nothing outside the version data is ever read, whatever the resource holds.
-  bool Create(const std::wstring& fileName);
+  bool Create(const CString& fileName);
 
-  std::wstring GetInternalName() const;
+  CString GetInternalName() const;
 
   // Scans translations from the first for the language; with alsoLowByte, when no entry has that
   // exact language, scans again for the first whose language has the same low 8 bits (the low
   // byte, not the 10-bit primary language). Leaves found alone when nothing matches.
-  static bool FindTranslation(const std::vector<Translation>& translations, LANGID language,
+  static bool FindTranslation(const CArray<Translation>& translations, LANGID language,
                               bool alsoLowByte, Translation& found);
 
   // The entry read for userLanguage, by the first rule that finds one: the same language, the
   // same low byte, language 0, low byte 0, language 9 (English), low byte 9, else the first entry.
   // False, with chosen left alone, only for an empty list.
-  static bool ChooseTranslation(const std::vector<Translation>& translations, LANGID userLanguage,
+  static bool ChooseTranslation(const CArray<Translation>& translations, LANGID userLanguage,
                                 Translation& chosen);
 
   // "\StringFileInfo\LLLLCCCC\": language then code page as upper-case hexadecimal digits.
-  static std::wstring StringTablePrefix(Translation translation);
+  static CString StringTablePrefix(Translation translation);
 
  protected:
   VS_FIXEDFILEINFO m_fixedInfo;
-  std::wstring m_strCompanyName;
-  std::wstring m_strFileDescription;
-  std::wstring m_strFileVersion;
-  std::wstring m_strInternalName;
-  std::wstring m_strLegalCopyright;
-  std::wstring m_strOriginalFileName;
-  std::wstring m_strProductName;
-  std::wstring m_strProductVersion;
-  std::wstring m_strComments;
-  std::wstring m_strLegalTrademarks;
-  std::wstring m_strPrivateBuild;
-  std::wstring m_strSpecialBuild;
+  CString m_strCompanyName;
+  CString m_strFileDescription;
+  CString m_strFileVersion;
+  CString m_strInternalName;
+  CString m_strLegalCopyright;
+  CString m_strOriginalFileName;
+  CString m_strProductName;
+  CString m_strProductVersion;
+  CString m_strComments;
+  CString m_strLegalTrademarks;
+  CString m_strPrivateBuild;
+  CString m_strSpecialBuild;
 };

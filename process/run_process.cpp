@@ -2,15 +2,15 @@
 
 #include <windows.h>
 
-#include <vector>
+#include <utility>
 
 #include "log/log_to_file.h"
 
-std::wstring BuildCommandLine(const std::wstring& exePath, const std::wstring& args) {
+CString BuildCommandLine(const CString& exePath, const CString& args) {
   return L"\"" + exePath + L"\" " + args;
 }
 
-int RunProcess(std::wstring exePath, std::wstring args, std::wstring workDir, bool wait,
+int RunProcess(CString exePath, CString args, CString workDir, bool wait,
                ScopedHandle& processHandle) {
   theLog.WriteFormat(L"Running process: %s, Wdir: %s, Args: %s", exePath.c_str(), workDir.c_str(),
                      args.c_str());
@@ -20,9 +20,7 @@ int RunProcess(std::wstring exePath, std::wstring args, std::wstring workDir, bo
   PROCESS_INFORMATION info = {};
 
   // The platform may write into the command line, so it gets a copy of its own.
-  const std::wstring commandLine = BuildCommandLine(exePath, args);
-  std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
-  writable.push_back(L'\0');
+  CString writable = BuildCommandLine(exePath, args);
 
   // The full path as application name: the platform never searches for a program of its own.
   if (!::CreateProcessW(exePath.c_str(), writable.data(), nullptr, nullptr, FALSE,

@@ -19,27 +19,27 @@ static_assert(kTerminateRights == 0x100001, "end the process, nothing more");
 static_assert(sizeof(PROCESSENTRY32W) == 556, "PROCESSENTRY32W as Windows XP knows it");
 static_assert(sizeof(MODULEENTRY32W) == 1064, "MODULEENTRY32W as Windows XP knows it");
 
-std::wstring ToUpper(std::wstring text) {
+CString ToUpper(CString text) {
   if (!text.empty()) ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
   return text;
 }
 
-std::wstring ToLower(std::wstring text) {
+CString ToLower(CString text) {
   if (!text.empty()) ::CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
   return text;
 }
 
-bool Qualifies(const PROCESSENTRY32W& process, const std::wstring& internalName) {
+bool Qualifies(const PROCESSENTRY32W& process, const CString& internalName) {
   // The snapshot gives the executable's file name alone, never a path.
   if (_wcsicmp(process.szExeFile, kSetupFileName) != 0) return false;
   if (internalName.empty()) return true;
-  const std::wstring path = GetProcessModulePath(kSetupFileName, process.th32ProcessID);
+  const CString path = GetProcessModulePath(kSetupFileName, process.th32ProcessID);
   return ToLower(GetFileInternalName(path)) == ToLower(internalName);
 }
 
 }  // namespace
 
-bool TerminateCallerSetup(std::wstring internalName) {
+bool TerminateCallerSetup(CString internalName) {
   DWORD found = 0;
   bool qualified = false;
   {
@@ -62,23 +62,23 @@ bool TerminateCallerSetup(std::wstring internalName) {
   return ::TerminateProcess(target.get(), kTerminatedExitCode) != FALSE;
 }
 
-std::wstring GetProcessModulePath(const std::wstring& moduleName, DWORD processId) {
-  std::wstring result;
+CString GetProcessModulePath(const CString& moduleName, DWORD processId) {
+  CString result;
   ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
   if (!snapshot) return result;
-  const std::wstring wanted = ToUpper(moduleName);
+  const CString wanted = ToUpper(moduleName);
   MODULEENTRY32W module = {};
   module.dwSize = sizeof(module);
   // Every module is looked at: when several paths contain the name, the last one wins.
   for (BOOL more = ::Module32FirstW(snapshot.get(), &module); more;
        more = ::Module32NextW(snapshot.get(), &module)) {
-    if (ToUpper(module.szExePath).find(wanted) != std::wstring::npos) result = module.szExePath;
+    if (ToUpper(module.szExePath).find(wanted) != CString::npos) result = module.szExePath;
   }
   return result;
 }
 
-std::wstring GetFileInternalName(const std::wstring& path) {
+CString GetFileInternalName(const CString& path) {
   CFileVersionInfo info;
-  if (!info.Create(path)) return std::wstring();
+  if (!info.Create(path)) return CString();
   return info.GetInternalName();
 }

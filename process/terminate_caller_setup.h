@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include "framework/cstring.h"
 
 // Ends the first process, in the platform's process list order, whose executable file name is
 // "setup.exe" (the whole name, in any case) and, when internalName is not empty, whose program
@@ -11,13 +11,13 @@
 // is not looked at. Ends at most one process, with exit code 0. Returns false only when the
 // termination call fails; true when nothing qualified, when the process could not be opened
 // (ended meanwhile, or protected), and when it was ended.
-bool TerminateCallerSetup(std::wstring internalName);
+bool TerminateCallerSetup(CString internalName);
 
 // The full path, as the platform gives it, of the last module of the process whose path contains
 // moduleName without regard to case; the empty text when none does or the process's modules
 // cannot be listed (a process that has ended, a 64-bit process seen from this 32-bit one).
-std::wstring GetProcessModulePath(const std::wstring& moduleName, DWORD processId);
+CString GetProcessModulePath(const CString& moduleName, DWORD processId);
 
 // The "InternalName" of the program file at path, or the empty text when its version data
 // cannot be read.
-std::wstring GetFileInternalName(const std::wstring& path);
+CString GetFileInternalName(const CString& path);

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "framework/unique_handle.h"
 #include "ui/link_navigation.h"
 
@@ -63,7 +65,7 @@ CHyperLink::~CHyperLink() {
   m_urlTip.DestroyWindow();
 }
 
-void CHyperLink::SetLinkUrl(std::wstring url) {
+void CHyperLink::SetLinkUrl(CString url) {
   m_url = std::move(url);
   if (!IsWindow()) return;
   FitToText();
@@ -110,7 +112,7 @@ void CHyperLink::FitToText() {
   ::GetClientRect(m_hWnd, &clientRect);
   ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&clientRect), 2);
 
-  const std::wstring text = GetWindowText();
+  const CString text = GetWindowText();
   SIZE extent = {0, 0};
   HDC dc = ::GetDC(m_hWnd);
   HGDIOBJ previous = ::SelectObject(dc, m_underlinedFont.GetSafeHandle());
@@ -132,7 +134,7 @@ void CHyperLink::LoadHandCursor() {
   wchar_t windows[MAX_PATH] = {};
   const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
   if (length > 0 && length < MAX_PATH) {
-    ScopedModule help(::LoadLibraryW((std::wstring(windows) + kHelpProgram).c_str()));
+    ScopedModule help(::LoadLibraryW((CString(windows) + kHelpProgram).c_str()));
     if (help) {
       HCURSOR cursor = ::LoadCursorW(help.get(), MAKEINTRESOURCEW(kHelpProgramHandCursor));
       if (cursor != nullptr) m_handCursor.reset(::CopyIcon(cursor));

@@ -4,8 +4,7 @@
 
 #include <windows.h>
 
-#include <string>
-
+#include "framework/cstring.h"
 #include "framework/gdi.h"
 #include "framework/unique_handle.h"
 #include "framework/wnd.h"
@@ -20,8 +19,8 @@ class CHyperLink : public CStatic {
 
   // Stores the address; once the window exists, also refits the control to its current text
   // and updates the tool-tip.
-  void SetLinkUrl(std::wstring url);
-  const std::wstring& GetLinkUrl() const { return m_url; }
+  void SetLinkUrl(CString url);
+  const CString& GetLinkUrl() const { return m_url; }
 
   BOOL DestroyWindow() override;
   // Relays every message to the tool-tip.
@@ -50,7 +49,7 @@ class CHyperLink : public CStatic {
   BOOL m_visited = FALSE;
   int m_underlineMode = -1;
   BOOL m_fitToText = TRUE;
-  std::wstring m_url;
+  CString m_url;
   CFont m_underlinedFont;
   CFont m_plainFont;
   ScopedIcon m_handCursor;  // a private copy

@@ -4,10 +4,10 @@
 
 #include <windows.h>
 
-#include <string>
+#include "framework/cstring.h"
 
 // Loads fileName from "<parent>\data\vorn\" one, then two, folder levels above the program's
 // folder (the program's own folder is not looked in), else resource resourceId of the program.
 // The first candidate that exists decides: one that cannot be loaded as an icon gives null. Each
 // call loads a new icon that the caller owns.
-HICON LoadIconImage(const std::wstring& fileName, UINT resourceId);
+HICON LoadIconImage(const CString& fileName, UINT resourceId);

@@ -3,8 +3,8 @@
 #include <shellapi.h>
 
 #include <cstring>
-#include <vector>
 
+#include "framework/carray.h"
 #include "framework/unique_handle.h"
 #include "framework/win_app.h"
 #include "framework/wnd.h"
@@ -42,7 +42,7 @@ constexpr ErrorText kErrorTexts[] = {
 };
 
 // The default value of a key under HKEY_CLASSES_ROOT, read as the fallback reads it.
-bool ReadClassValue(const std::wstring& subKey, std::wstring& value) {
+bool ReadClassValue(const CString& subKey, CString& value) {
   HKEY key = nullptr;
   if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, subKey.c_str(), 0, KEY_QUERY_VALUE, &key) !=
       ERROR_SUCCESS) {
@@ -54,19 +54,19 @@ bool ReadClassValue(const std::wstring& subKey, std::wstring& value) {
   return true;
 }
 
-int RunFallback(const std::wstring& url, int shellResult) {
-  std::wstring documentClass;
+int RunFallback(const CString& url, int shellResult) {
+  CString documentClass;
   if (!ReadClassValue(kDocumentExtension, documentClass)) return shellResult;
-  const std::wstring commandKey = documentClass + kOpenCommandPath;
+  const CString commandKey = documentClass + kOpenCommandPath;
   if (commandKey.size() >= kCommandBufferChars) return shellResult;
-  std::wstring commandTemplate;
+  CString commandTemplate;
   if (!ReadClassValue(commandKey, commandTemplate)) return shellResult;
-  std::wstring commandLine;
+  CString commandLine;
   if (!BuildFallbackCommand(commandTemplate, url, commandLine)) return shellResult;
 
   // WinExec takes the command line in the thread's ANSI code page.
   const int units = static_cast<int>(commandLine.size()) + 1;
-  std::vector<char> ansi(static_cast<size_t>(units) * 2, '\0');
+  CArray<char> ansi(static_cast<size_t>(units) * 2);
   if (::WideCharToMultiByte(CP_THREAD_ACP, 0, commandLine.c_str(), units, ansi.data(),
                             static_cast<int>(ansi.size()), nullptr, nullptr) == 0) {
     return shellResult;
@@ -92,12 +92,12 @@ LONG ReadDefaultValue(HKEY key, wchar_t* destination) {
   return ERROR_SUCCESS;
 }
 
-bool BuildFallbackCommand(const std::wstring& commandTemplate, const std::wstring& url,
-                          std::wstring& commandLine) {
-  std::wstring command = commandTemplate;
+bool BuildFallbackCommand(const CString& commandTemplate, const CString& url,
+                          CString& commandLine) {
+  CString command = commandTemplate;
   size_t cut = command.find(L"\"%1\"");
-  if (cut == std::wstring::npos) cut = command.find(L"%1");
-  if (cut != std::wstring::npos) command.erase(cut);
+  if (cut == CString::npos) cut = command.find(L"%1");
+  if (cut != CString::npos) command.erase(cut);
   command += L" ";
   command += url;
   if (command.size() >= kCommandBufferChars) return false;
@@ -105,7 +105,7 @@ bool BuildFallbackCommand(const std::wstring& commandTemplate, const std::wstrin
   return true;
 }
 
-int OpenLink(CWnd* link, const std::wstring& url) {
+int OpenLink(CWnd* link, const CString& url) {
   int result = static_cast<int>(reinterpret_cast<INT_PTR>(
       ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW)));
   if (static_cast<unsigned>(result) <= kShellSuccessAbove) result = RunFallback(url, result);
@@ -113,17 +113,16 @@ int OpenLink(CWnd* link, const std::wstring& url) {
   return result;
 }
 
-std::wstring OpenErrorMessage(int code) {
-  std::wstring text;
+CString OpenErrorMessage(int code) {
+  CString text;
   for (const ErrorText& entry : kErrorTexts) {
     if (entry.code == code) text = entry.text;
   }
   if (text.empty()) {
-    // The system's formatter: std::to_wstring formats through the toolchain's own wide printf,
-    // which adds about 12 KB to the program.
+    // The system's formatter: the toolchain's own wide printf adds about 12 KB to the program.
     wchar_t number[kDecimalIntChars];
     ::wsprintfW(number, L"%d", code);
-    text = L"Unknown Error (" + std::wstring(number) + L") occurred.";
+    text = L"Unknown Error (" + CString(number) + L") occurred.";
   }
   return L"Unable to open hyperlink:\n\n" + text;
 }

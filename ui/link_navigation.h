@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include "framework/cstring.h"
 
 class CWnd;
 
@@ -18,7 +18,7 @@ constexpr size_t kValueBufferChars = 260;
 // Opens url and returns the shell's result code (above 32: success), or the result of the
 // fallback command when the shell refused and a ".htm" command is registered. Posts
 // WM_LINK_OPENED to the link's parent before it returns, whatever the result.
-int OpenLink(CWnd* link, const std::wstring& url);
+int OpenLink(CWnd* link, const CString& url);
 
 // Reads the default value of key (which it closes) into destination, which holds
 // kValueBufferChars characters. Returns 0 when the value was read as text of at most 259
@@ -28,12 +28,11 @@ LONG ReadDefaultValue(HKEY key, wchar_t* destination);
 // The command line for url from a registered command template: the template cut before its
 // quoted placeholder ("%1" in quotes), else before a bare %1, then one blank and url. False when
 // the result would not fit the command buffer.
-bool BuildFallbackCommand(const std::wstring& commandTemplate, const std::wstring& url,
-                          std::wstring& commandLine);
+bool BuildFallbackCommand(const CString& commandTemplate, const CString& url, CString& commandLine);
 
 // The message shown for a failed open: "Unable to open hyperlink:", an empty line, then the text
 // for the shell's error code.
-std::wstring OpenErrorMessage(int code);
+CString OpenErrorMessage(int code);
 
 // Shows OpenErrorMessage(code) in a modal message box with the exclamation icon.
 void ReportOpenError(int code);

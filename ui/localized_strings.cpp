@@ -1,6 +1,6 @@
 #include "ui/localized_strings.h"
 
-#include <vector>
+#include <cwchar>
 
 #include "res/resource.h"
 
@@ -50,7 +50,7 @@ int LoadStringForLanguage(HMODULE module, UINT id, wchar_t* destination, LANGID 
   if (count > total - at - 1) count = total - at - 1;
   if (count > kMaxCopiedUnits) count = kMaxCopiedUnits;
   if (count == 0) return 0;
-  std::copy(units + at + 1, units + at + 1 + count, destination);
+  wmemcpy(destination, units + at + 1, count);
   destination[count] = L'\0';
   return static_cast<int>(count);
 }
@@ -59,40 +59,40 @@ int LoadStringForLanguage(UINT id, wchar_t* destination, LANGID language) {
   return LoadStringForLanguage(nullptr, id, destination, language);
 }
 
-std::wstring GetLocalizedString(HMODULE module, UINT id, LANGID language) {
-  std::vector<wchar_t> buffer(kLocalizedStringUnits, L'\0');
+CString GetLocalizedString(HMODULE module, UINT id, LANGID language) {
+  CString buffer(kLocalizedStringUnits, L'\0');
   int count = LoadStringForLanguage(module, id, buffer.data(), language);
   if (count <= 0) count = LoadStringForLanguage(module, id, buffer.data(), kEnglishUk);
-  return count > 0 ? std::wstring(buffer.data(), static_cast<size_t>(count)) : std::wstring();
+  return count > 0 ? CString(buffer.data(), static_cast<size_t>(count)) : CString();
 }
 
-std::wstring GetLocalizedString(UINT id, LANGID language) {
+CString GetLocalizedString(UINT id, LANGID language) {
   return GetLocalizedString(nullptr, id, language);
 }
 
-std::wstring RepairPlaceholder(std::wstring text) {
-  for (size_t at = text.find(L"s%"); at != std::wstring::npos; at = text.find(L"s%", at + 2)) {
+CString RepairPlaceholder(CString text) {
+  for (size_t at = text.find(L"s%"); at != CString::npos; at = text.find(L"s%", at + 2)) {
     text.replace(at, 2, L"%s");
   }
   return text;
 }
 
-std::wstring GetOkText(int language) {
+CString GetOkText(int language) {
   return GetLocalizedString(IDS_OK, static_cast<LANGID>(language));
 }
 
-std::wstring GetRequirementText(int language) {
+CString GetRequirementText(int language) {
   return GetLocalizedString(IDS_IE8_REQUIRED, static_cast<LANGID>(language));
 }
 
-std::wstring GetClickButtonText(int language) {
+CString GetClickButtonText(int language) {
   return RepairPlaceholder(GetLocalizedString(IDS_CLICK_BUTTON, static_cast<LANGID>(language)));
 }
 
-std::wstring GetDownloadText(int language) {
+CString GetDownloadText(int language) {
   return GetLocalizedString(IDS_DOWNLOAD_HINT, static_cast<LANGID>(language));
 }
 
-std::wstring GetInterruptionText(int language) {
+CString GetInterruptionText(int language) {
   return GetLocalizedString(IDS_SETUP_INTERRUPTED, static_cast<LANGID>(language));
 }

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include "framework/cstring.h"
 
 // Size of the buffer LoadStringForLanguage writes: 4,095 units of text and a terminator.
 constexpr size_t kLocalizedStringUnits = 4096;
@@ -18,15 +18,15 @@ int LoadStringForLanguage(HMODULE module, UINT id, wchar_t* destination, LANGID 
 int LoadStringForLanguage(UINT id, wchar_t* destination, LANGID language);
 
 // Text id in the language, else in English, else the empty text.
-std::wstring GetLocalizedString(HMODULE module, UINT id, LANGID language);
-std::wstring GetLocalizedString(UINT id, LANGID language);
+CString GetLocalizedString(HMODULE module, UINT id, LANGID language);
+CString GetLocalizedString(UINT id, LANGID language);
 
 // The notice texts. The click-button text holds one "%s" for the OK label.
-std::wstring GetOkText(int language);
-std::wstring GetRequirementText(int language);
-std::wstring GetClickButtonText(int language);
-std::wstring GetDownloadText(int language);
-std::wstring GetInterruptionText(int language);
+CString GetOkText(int language);
+CString GetRequirementText(int language);
+CString GetClickButtonText(int language);
+CString GetDownloadText(int language);
+CString GetInterruptionText(int language);
 
 // Every "s%" made "%s", left to right.
-std::wstring RepairPlaceholder(std::wstring text);
+CString RepairPlaceholder(CString text);

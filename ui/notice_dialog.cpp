@@ -36,7 +36,7 @@ BOOL CbrantelDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   // The link keeps the size fitted to the template's placeholder text: the address is stored
   // first, and only then shown as the link's text.
-  const std::wstring address = ReadSetting(kLinkKey, kDefaultLink);
+  const CString address = ReadSetting(kLinkKey, kDefaultLink);
   m_link.SetLinkUrl(address);
   m_link.SetWindowText(address);
 
@@ -86,7 +86,7 @@ void CbrantelDlg::OnLinkOpened() {
 
 void CbrantelDlg::OnOkClicked() {
   theLog.WriteLine(L"Clicked \"Ok\", running Iesetup(2057)", true);
-  const std::wstring directory = GetProgramDirectory();
+  const CString directory = GetProgramDirectory();
   AfxGetApp()->HideApplication();
   ScopedHandle process;
   EndDialog(RunProcess(directory + kEnglishInstaller, m_ieParameters, directory, true, process));

@@ -3,8 +3,7 @@
 // leave it open.
 #pragma once
 
-#include <string>
-
+#include "framework/cstring.h"
 #include "framework/dialog.h"
 #include "framework/unique_handle.h"
 #include "ui/hyperlink.h"
@@ -16,7 +15,7 @@ class CbrantelDlg : public CDialog {
   // Language of the texts (a Windows language id) and the installer's arguments; set before
   // DoModal. DoModal returns the installer's exit code after OK, or -1 after the link.
   int m_lang = 0;
-  std::wstring m_ieParameters;
+  CString m_ieParameters;
 
  protected:
   void DoDataExchange(CDataExchange* exchange) override;

@@ -2,17 +2,17 @@
 
 #include "ui/localized_strings.h"
 
-std::wstring FillPlaceholder(std::wstring text, const std::wstring& value) {
+CString FillPlaceholder(CString text, const CString& value) {
   const size_t at = text.find(L"%s");
-  if (at != std::wstring::npos) text.replace(at, 2, value);
+  if (at != CString::npos) text.replace(at, 2, value);
   return text;
 }
 
-std::wstring NoticeUpperText(int language) {
+CString NoticeUpperText(int language) {
   return GetRequirementText(language) + L"\n\n" +
          FillPlaceholder(GetClickButtonText(language), GetOkText(language));
 }
 
-std::wstring NoticeLowerText(int language) {
+CString NoticeLowerText(int language) {
   return GetDownloadText(language) + L" " + GetInterruptionText(language);
 }

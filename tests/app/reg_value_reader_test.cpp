@@ -31,7 +31,7 @@ TEST_CASE("ReadText returns short strings as stored and the default for anything
   machine.SetBinary(kTestKey, L"innernul", REG_SZ, std::string("a\0\0\0c\0\0\0", 8));
 
   CRegValueReader reader(HKEY_LOCAL_MACHINE);
-  REQUIRE(reader.SelectKey(kTestKey, false));
+  REQUIRE(reader.SelectKey(ToCString(kTestKey), false));
   CHECK(reader.ReadText(L"sz", L"-1") == L"8.0.6001.18702");
   CHECK(reader.ReadText(L"expand", L"-1") == L"%SystemRoot%\\x");
   CHECK(reader.ReadText(L"empty", L"-1") == L"");
@@ -53,11 +53,11 @@ TEST_CASE("SelectKey keeps the previous key when a new one cannot be opened") {
   machine.SetString(kTestKey, L"v", L"outer");
   machine.SetString(kOtherKey, L"v", L"inner");
   CRegValueReader reader(HKEY_LOCAL_MACHINE);
-  REQUIRE(reader.SelectKey(kTestKey, false));
+  REQUIRE(reader.SelectKey(ToCString(kTestKey), false));
   CHECK_FALSE(reader.SelectKey(L"SOFTWARE\\BrantelReaderTest\\Missing", false));
   CHECK(reader.LastStatus() == ERROR_FILE_NOT_FOUND);
   CHECK(reader.ReadText(L"v", L"-1") == L"outer");
-  REQUIRE(reader.SelectKey(kOtherKey, false));
+  REQUIRE(reader.SelectKey(ToCString(kOtherKey), false));
   CHECK(reader.ReadText(L"v", L"-1") == L"inner");
   // The empty path selects nothing: values are then read from the root key itself.
   CHECK(reader.SelectKey(L"", false));
@@ -74,7 +74,7 @@ TEST_CASE("a key that denies writing is still read") {
                           full.receive()) == ERROR_ACCESS_DENIED);
 
   CRegValueReader reader(HKEY_LOCAL_MACHINE);
-  REQUIRE(reader.SelectKey(kTestKey, false));
+  REQUIRE(reader.SelectKey(ToCString(kTestKey), false));
   CHECK(reader.ReadText(L"v", L"-1") == L"readable");
 }
 

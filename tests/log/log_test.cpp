@@ -15,7 +15,7 @@ namespace {
 std::wstring Format(const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);
-  std::wstring text = FormatLogText(format, args);
+  std::wstring text = ToStd(FormatLogText(format, args));
   va_end(args);
   return text;
 }
@@ -26,7 +26,7 @@ TEST_CASE("a new log starts with the header, and each run appends another") {
   Sandbox box(L"log-header");
   const std::wstring path = box.File(L"Vorn.log");
   {
-    CLogToFile log(path);
+    CLogToFile log(ToCString(path));
     log.WriteLine(L"first run", true);
   }
   std::string bytes;
@@ -34,7 +34,7 @@ TEST_CASE("a new log starts with the header, and each run appends another") {
   CHECK(bytes.substr(0, 6) == ".\r\n.\r\n");  // no byte-order mark, raw lines unstamped
 
   LogReader second(path);
-  { CLogToFile log(path); }
+  { CLogToFile log(ToCString(path)); }
   CHECK(second.NewLines().size() == 5);
 
   const std::vector<std::wstring> every = ReadLogLines(path);
@@ -49,7 +49,7 @@ TEST_CASE("a new log starts with the header, and each run appends another") {
 TEST_CASE("lines are written as given, stamped, with a full stop and CR LF") {
   Sandbox box(L"log-lines");
   const std::wstring path = box.File(L"Vorn.log");
-  CLogToFile log(path);
+  CLogToFile log(ToCString(path));
   LogReader reader(path);
   log.WriteLine(L"", true);
   log.WriteLine(L"Done...", true);
@@ -104,10 +104,10 @@ TEST_CASE("a log that cannot be written loses its lines and nothing else") {
       ScopedFileHandle holder(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
       REQUIRE(holder);
-      CLogToFile log(path);
+      CLogToFile log(ToCString(path));
       log.WriteLine(L"lost", true);
     }
-    CLogToFile log(path);  // released: the next line goes through again
+    CLogToFile log(ToCString(path));  // released: the next line goes through again
     log.WriteLine(L"after", true);
     std::string bytes;
     REQUIRE(ReadFileBytes(path, bytes));
@@ -115,7 +115,7 @@ TEST_CASE("a log that cannot be written loses its lines and nothing else") {
     CHECK(bytes.find("after.\r\n") != std::string::npos);
   }
   SUBCASE("folder missing") {
-    CLogToFile log(box.File(L"no such folder\\Vorn.log"));
+    CLogToFile log(ToCString(box.File(L"no such folder\\Vorn.log")));
     log.WriteLine(L"lost", true);
     CHECK(::GetFileAttributesW(box.File(L"no such folder").c_str()) == INVALID_FILE_ATTRIBUTES);
   }
@@ -124,7 +124,7 @@ TEST_CASE("a log that cannot be written loses its lines and nothing else") {
 TEST_CASE("a writer that keeps the append lock costs one wait, not one per line") {
   Sandbox box(L"log-stuck-lock");
   const std::wstring path = box.File(L"Vorn.log");
-  CLogToFile log(path);
+  CLogToFile log(ToCString(path));
   // Another writer that keeps the lock the writers serialise on, far past any real end of the
   // file; the file's own bytes stay writable.
   ScopedFileHandle other(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -138,7 +138,7 @@ TEST_CASE("a writer that keeps the append lock costs one wait, not one per line"
   LogReader reader(path);
   constexpr int kLines = 5;
   const DWORD start = ::GetTickCount();
-  for (int i = 0; i < kLines; ++i) log.WriteLine(L"line " + std::to_wstring(i), true);
+  for (int i = 0; i < kLines; ++i) log.WriteLine(ToCString(L"line " + std::to_wstring(i)), true);
   const DWORD spent = ::GetTickCount() - start;
   CHECK(spent >= 1900);  // the first line waited the 2 s for the lock
   CHECK(spent < 4000);   // no other line waited again

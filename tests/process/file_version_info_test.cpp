@@ -15,11 +15,19 @@ using Translation = CFileVersionInfo::Translation;
 // The reader's members, which the program itself never reads but the fixed block and InternalName.
 class VersionInfo : public CFileVersionInfo {
  public:
+  bool Create(const std::wstring& fileName) {
+    return CFileVersionInfo::Create(ToCString(fileName));
+  }
   const VS_FIXEDFILEINFO& Fixed() const { return m_fixedInfo; }
   std::vector<std::wstring> Texts() const {
-    return {m_strCompanyName,    m_strFileDescription,  m_strFileVersion,  m_strInternalName,
-            m_strLegalCopyright, m_strOriginalFileName, m_strProductName,  m_strProductVersion,
-            m_strComments,       m_strLegalTrademarks,  m_strPrivateBuild, m_strSpecialBuild};
+    std::vector<std::wstring> texts;
+    for (const CString* text :
+         {&m_strCompanyName, &m_strFileDescription, &m_strFileVersion, &m_strInternalName,
+          &m_strLegalCopyright, &m_strOriginalFileName, &m_strProductName, &m_strProductVersion,
+          &m_strComments, &m_strLegalTrademarks, &m_strPrivateBuild, &m_strSpecialBuild}) {
+      texts.push_back(ToStd(*text));
+    }
+    return texts;
   }
   bool Empty() const {
     static const VS_FIXEDFILEINFO kZero = {};
@@ -37,7 +45,7 @@ std::wstring VersionFile(const std::wstring& script) {
 std::wstring ChosenTable(const std::wstring& script) {
   VersionInfo info;
   REQUIRE(info.Create(VersionFile(script)));
-  return info.GetInternalName();
+  return ToStd(info.GetInternalName());
 }
 
 Translation Entry(LANGID language, WORD codePage) { return MAKELONG(language, codePage); }
@@ -122,7 +130,7 @@ TEST_CASE("a read leaves neither a handle nor the version library behind") {
 TEST_CASE("the translation rules, in order") {
   struct Case {
     const char* rule;
-    std::vector<Translation> list;
+    CArray<Translation> list;
     LANGID user;
     Translation expected;
   };

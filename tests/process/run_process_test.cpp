@@ -11,7 +11,7 @@
 #include "tests/harness/harness.h"
 
 // The launcher logs through the program's one log; here it is a file of the test's own.
-CLogToFile theLog(Sandbox(L"run-process-log").File(L"Vorn.log"));
+CLogToFile theLog(ToCString(Sandbox(L"run-process-log").File(L"Vorn.log")));
 
 namespace {
 
@@ -107,9 +107,10 @@ TEST_CASE("a started program is waited for and its whole exit code returned") {
     Sandbox box(L"run process");
     const std::wstring recorder = box.InstallRecorder(L"ie_setup_2057.exe", code);
     REQUIRE(WriteUtf8File(recorder + L".sleep", L"300"));
-    LogReader log(theLog.FileName());
+    LogReader log(ToStd(theLog.FileName()));
     ScopedHandle process;
-    const int result = RunProcess(recorder, L"/passive /norestart", box.Path(), true, process);
+    const int result = RunProcess(ToCString(recorder), L"/passive /norestart",
+                                  ToCString(box.Path()), true, process);
     CHECK(result == static_cast<int>(code));
     // The caller owns the handle of the ended process.
     REQUIRE(process);
@@ -133,7 +134,7 @@ TEST_CASE("empty arguments and an empty working directory") {
   const std::wstring recorder = box.InstallRecorder(L"setup one.exe");
   ScopedHandle process;
   REQUIRE(::SetCurrentDirectoryW(L"C:\\windows"));
-  CHECK(RunProcess(recorder, L"", L"", true, process) == 0);
+  CHECK(RunProcess(ToCString(recorder), L"", L"", true, process) == 0);
   const std::vector<RecorderRun> runs = RecorderRuns(recorder);
   REQUIRE(runs.size() == 1);
   CHECK(_wcsicmp(runs[0].workDir.c_str(), L"C:\\windows") == 0);
@@ -143,22 +144,24 @@ TEST_CASE("empty arguments and an empty working directory") {
 TEST_CASE("a program that cannot start returns the system's error code") {
   Sandbox box(L"run-process-fail");
   ScopedHandle process;
-  LogReader log(theLog.FileName());
+  LogReader log(ToStd(theLog.FileName()));
   SUBCASE("missing file") {
     const std::wstring missing = box.File(L"ie_setup_2057.exe");
-    CHECK(RunProcess(missing, L"/passive", box.Path(), true, process) == ERROR_FILE_NOT_FOUND);
+    CHECK(RunProcess(ToCString(missing), L"/passive", ToCString(box.Path()), true, process) ==
+          ERROR_FILE_NOT_FOUND);
     CHECK(Messages(log) == std::vector<std::wstring>{L"Running process: " + missing + L", Wdir: " +
                                                          box.Path() + L", Args: /passive",
                                                      L"Can't run process, error: 2"});
   }
   SUBCASE("not a program") {
     box.WriteBytes(L"ie_setup_2057.exe", "this is text, not a program");
-    CHECK(RunProcess(box.File(L"ie_setup_2057.exe"), L"", box.Path(), true, process) ==
-          ERROR_BAD_EXE_FORMAT);
+    CHECK(RunProcess(ToCString(box.File(L"ie_setup_2057.exe")), L"", ToCString(box.Path()), true,
+                     process) == ERROR_BAD_EXE_FORMAT);
   }
   SUBCASE("missing working directory") {
     const std::wstring recorder = box.InstallRecorder(L"ie_setup_2057.exe");
-    CHECK(RunProcess(recorder, L"", box.File(L"gone"), true, process) == ERROR_DIRECTORY);
+    CHECK(RunProcess(ToCString(recorder), L"", ToCString(box.File(L"gone")), true, process) ==
+          ERROR_DIRECTORY);
     CHECK(RecorderRuns(recorder).empty());
   }
   CHECK_FALSE(process);
@@ -172,7 +175,8 @@ TEST_CASE("a planted program at the truncated path never runs in place of the in
   REQUIRE(::MoveFileExW(planted.c_str(), (truncated + L".exe").c_str(), MOVEFILE_REPLACE_EXISTING));
   const std::wstring installer = folder.InstallRecorder(L"ie_setup_2057.exe", 7);
   ScopedHandle process;
-  CHECK(RunProcess(installer, L"/passive", folder.Path(), true, process) == 7);
+  CHECK(RunProcess(ToCString(installer), L"/passive", ToCString(folder.Path()), true, process) ==
+        7);
   CHECK(RecorderRuns(truncated + L".exe").empty());
   CHECK(RecorderRuns(installer).size() == 1);
 }
@@ -192,9 +196,10 @@ TEST_CASE("the platform gets the full path as program and the quoted path in the
     ImportPatch patch("CreateProcessW", reinterpret_cast<void*>(&RecordingCreateProcess));
     g_createProcess = reinterpret_cast<decltype(&::CreateProcessW)>(patch.Original());
     ScopedHandle process;
-    CHECK(RunProcess(installer, L"/passive /norestart", folder.Path(), true, process) == 7);
+    CHECK(RunProcess(ToCString(installer), L"/passive /norestart", ToCString(folder.Path()), true,
+                     process) == 7);
     ScopedHandle again;
-    CHECK(RunProcess(installer, L"", folder.Path(), true, again) == 7);
+    CHECK(RunProcess(ToCString(installer), L"", ToCString(folder.Path()), true, again) == 7);
   }
   REQUIRE(g_startRequests.size() == 2);
   for (const StartRequest& request : g_startRequests) {
@@ -214,7 +219,7 @@ TEST_CASE("1,000 launches leave the handles where they started") {
   constexpr DWORD kCalibrationRuns = 20;
   auto launch = [&] {
     ScopedHandle process;
-    CHECK(RunProcess(recorder, L"", box.Path(), true, process) == 1);
+    CHECK(RunProcess(ToCString(recorder), L"", ToCString(box.Path()), true, process) == 1);
   };
   launch();  // the first run may allocate once-only resources
 

@@ -24,7 +24,7 @@ int wmain(int argc, wchar_t** argv) {
     return ScopedModule(::LoadLibraryW(L"version.dll")) ? 0 : 1;
   }
   CFileVersionInfo info;
-  const bool read = info.Create(argument);
+  const bool read = info.Create(CString(argument.c_str(), argument.size()));
   if (::GetModuleHandleW(L"version.dll") != nullptr) return 4;
   if (!read) return 1;
   return info.GetInternalName() == L"FOO" ? 0 : 2;

@@ -317,7 +317,7 @@ TEST_CASE("every language's texts fit their controls as the platform lays them o
     for (const int id : {IDC_REQUIREMENT_TEXT, IDC_DOWNLOAD_TEXT}) {
       CAPTURE(id);
       const HWND control = ::GetDlgItem(dialog, id);
-      const std::wstring text =
+      const CString text =
           id == IDC_REQUIREMENT_TEXT ? NoticeUpperText(language) : NoticeLowerText(language);
       RECT client;
       ::GetClientRect(control, &client);

@@ -11,8 +11,8 @@
 #include "ui/notice_texts.h"
 
 TEST_CASE("the fallback command line from a registered command template") {
-  const std::wstring url = L"http://example.invalid/windows/internet-explorer/";
-  std::wstring line;
+  const CString url = L"http://example.invalid/windows/internet-explorer/";
+  CString line;
   SUBCASE("quoted placeholder with options after it") {
     REQUIRE(BuildFallbackCommand(L"\"C:\\Browser\\browser.exe\" \"%1\" -nohome", url, line));
     CHECK(line == L"\"C:\\Browser\\browser.exe\"  " + url);
@@ -31,7 +31,7 @@ TEST_CASE("the fallback command line from a registered command template") {
   }
   SUBCASE("a command line that would not fit the 520-character buffer is not built") {
     line = L"unchanged";
-    const std::wstring program(520 - 2 - url.size(), L'p');  // 519 characters: fits
+    const CString program(520 - 2 - url.size(), L'p');  // 519 characters: fits
     REQUIRE(BuildFallbackCommand(program, url, line));
     CHECK(line.size() == 519);
     line = L"unchanged";
