@@ -1,11 +1,19 @@
 #include "framework/cstring.h"
 
+#include <windows.h>
+
 #include <cwchar>
 #include <utility>
 
 namespace {
 
+// The most characters a buffer can hold with its terminator without its size in bytes wrapping.
+constexpr size_t kMaxCapacity = CString::npos / sizeof(wchar_t) - 1;
+
 size_t Length(const wchar_t* text) { return text != nullptr ? wcslen(text) : 0; }
+
+// A length past what the address space can hold ends the program as running out of memory does.
+[[noreturn]] void TooLong() { ::ExitProcess(ERROR_NOT_ENOUGH_MEMORY); }
 
 }  // namespace
 
@@ -51,9 +59,10 @@ void CString::clear() {
 
 void CString::reserve(size_t capacity) {
   if (capacity <= capacity_) return;
+  if (capacity > kMaxCapacity) TooLong();
   // Growing by half again keeps appending one character at a time linear.
   const size_t grown = capacity_ + capacity_ / 2;
-  const size_t target = capacity < grown ? grown : capacity;
+  const size_t target = capacity < grown && grown <= kMaxCapacity ? grown : capacity;
   wchar_t* chars = new wchar_t[target + 1];
   wmemcpy(chars, c_str(), size_ + 1);
   delete[] chars_;
@@ -82,6 +91,7 @@ CString& CString::assign(const wchar_t* text, size_t count) {
 
 CString& CString::append(const wchar_t* text, size_t count) {
   if (count == 0) return *this;
+  if (count > npos - size_) TooLong();
   if (text >= c_str() && text < c_str() + size_ && size_ + count > capacity_) {
     const CString copy(text, count);
     return append(copy.c_str(), copy.size_);

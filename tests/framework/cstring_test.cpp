@@ -122,4 +122,5 @@ TEST_CASE("memory running out ends the program with its error code, without a me
   CHECK(RunAndWait(program, L"--nothrow") == 0);
   CHECK(RunAndWait(program, L"--text", 20000) == ERROR_NOT_ENOUGH_MEMORY);
   CHECK(RunAndWait(program, L"--new", 20000) == ERROR_NOT_ENOUGH_MEMORY);
+  CHECK(RunAndWait(program, L"--length", 20000) == ERROR_NOT_ENOUGH_MEMORY);
 }

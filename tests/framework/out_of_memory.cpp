@@ -1,6 +1,7 @@
 // Runs out of memory with the program's allocation functions, as the argument says:
 //   --new      a plain allocation larger than the address space
 //   --text     a text grown past the memory there is
+//   --length   a text longer than the address space can count
 //   --nothrow  an allocation that may fail; exits with 0 when it reported the failure with null
 // Exits with 1 when the allocation that cannot succeed came back.
 #include <windows.h>
@@ -22,6 +23,10 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (wcscmp(argv[1], L"--new") == 0) {
     g_kept = new char[huge];
+    return 1;
+  }
+  if (wcscmp(argv[1], L"--length") == 0) {
+    CString text(CString::npos, L'x');
     return 1;
   }
   if (wcscmp(argv[1], L"--text") == 0) {
