@@ -1,8 +1,8 @@
 // The program's text: a wide string that owns its characters, with the part of std::wstring's
 // interface the program uses. The program is built without exceptions and without the standard
 // library's strings and containers, whose error paths bring the runtime's whole exception
-// machinery into the executable (about half of its size). Memory runs out only as a fatal end
-// of the process (framework/allocation.cpp), never as an error to handle.
+// machinery into the executable (some 250 KiB, more than the program itself). Memory runs out
+// only as a fatal end of the process (framework/allocation.cpp), never as an error to handle.
 #pragma once
 
 #include <cstddef>
