@@ -41,7 +41,6 @@ class CArray {
   const T* begin() const { return items_; }
   const T* end() const { return items_ + size_; }
 
-  void clear() { size_ = 0; }
   void push_back(const T& value) {
     const T copy = value;  // value may be an element that growing moves
     Reserve(size_ + 1);
@@ -88,12 +87,3 @@ class CArray {
   size_t size_ = 0;
   size_t capacity_ = 0;
 };
-
-template <typename T>
-bool operator==(const CArray<T>& left, const CArray<T>& right) {
-  if (left.size() != right.size()) return false;
-  for (size_t i = 0; i < left.size(); ++i) {
-    if (!(left[i] == right[i])) return false;
-  }
-  return true;
-}

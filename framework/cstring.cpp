@@ -166,10 +166,6 @@ CString operator+(const CString& left, const wchar_t* right) { return CString(le
 
 CString operator+(const wchar_t* left, const CString& right) { return CString(left).append(right); }
 
-CString operator+(const CString& left, wchar_t right) { return CString(left).append(&right, 1); }
-
 CString operator+(CString&& left, const CString& right) { return std::move(left.append(right)); }
 
 CString operator+(CString&& left, const wchar_t* right) { return std::move(left.append(right)); }
-
-CString operator+(CString&& left, wchar_t right) { return std::move(left.append(&right, 1)); }

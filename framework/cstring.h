@@ -28,11 +28,9 @@ class CString {
   // size() writable characters and the terminator; the terminator must stay 0.
   wchar_t* data() { return chars_ != nullptr ? chars_ : &terminator_; }
   size_t size() const { return size_; }
-  size_t length() const { return size_; }
   bool empty() const { return size_ == 0; }
   wchar_t& operator[](size_t index) { return data()[index]; }
   const wchar_t& operator[](size_t index) const { return c_str()[index]; }
-  wchar_t front() const { return c_str()[0]; }
   wchar_t back() const { return c_str()[size_ - 1]; }
   const wchar_t* begin() const { return c_str(); }
   const wchar_t* end() const { return c_str() + size_; }
@@ -80,7 +78,5 @@ inline bool operator!=(const wchar_t* left, const CString& right) { return !(rig
 CString operator+(const CString& left, const CString& right);
 CString operator+(const CString& left, const wchar_t* right);
 CString operator+(const wchar_t* left, const CString& right);
-CString operator+(const CString& left, wchar_t right);
 CString operator+(CString&& left, const CString& right);
 CString operator+(CString&& left, const wchar_t* right);
-CString operator+(CString&& left, wchar_t right);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -62,10 +63,7 @@ std::vector<std::wstring> LoadedModules(DWORD processId) {
 }
 
 bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) {
-  for (const std::wstring& each : names) {
-    if (each == name) return true;
-  }
-  return false;
+  return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 Lines Concat(Lines head, const Lines& tail) {
