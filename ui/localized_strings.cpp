@@ -10,6 +10,9 @@ constexpr LANGID kEnglishUk = 2057;
 constexpr UINT kEntriesPerBlock = 16;
 constexpr UINT kOutOfRangeMask = 0xFFF00000;
 constexpr size_t kMaxCopiedUnits = kLocalizedStringUnits - 1;
+// Languages written right to left, by primary language.
+constexpr WORD kRightToLeftLanguages[] = {LANG_ARABIC, LANG_HEBREW, LANG_FARSI,
+                                          LANG_URDU,   LANG_SYRIAC, LANG_DIVEHI};
 
 HRSRC FindBlock(HMODULE module, WORD block, LANGID language) {
   HRSRC found = ::FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(block), language);
@@ -20,9 +23,33 @@ HRSRC FindBlock(HMODULE module, WORD block, LANGID language) {
   return found;
 }
 
-}  // namespace
+struct StoredBlock {
+  HRSRC found;
+  LANGID language;
+};
 
-int LoadStringForLanguage(HMODULE module, UINT id, wchar_t* destination, LANGID language) {
+BOOL CALLBACK MatchStoredBlock(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language,
+                               LONG_PTR context) {
+  auto* stored = reinterpret_cast<StoredBlock*>(context);
+  if (::FindResourceExW(module, type, name, language) != stored->found) return TRUE;
+  stored->language = language;
+  return FALSE;
+}
+
+// The language a found block is stored under. The platform's matching may take a block stored
+// under another id than the one asked for (1031 finds 7; a neutral id finds the user's language),
+// so the stored languages are compared with the block found, not with the request.
+LANGID StoredLanguage(HMODULE module, WORD block, HRSRC found) {
+  StoredBlock stored = {found, LANG_NEUTRAL};
+  ::EnumResourceLanguagesW(module, RT_STRING, MAKEINTRESOURCEW(block), &MatchStoredBlock,
+                           reinterpret_cast<LONG_PTR>(&stored));
+  return stored.language;
+}
+
+// LoadStringForLanguage that also gives, when it copies a text, the language of the block it
+// came from (tableLanguage may be null).
+int LoadFromTable(HMODULE module, UINT id, wchar_t* destination, LANGID language,
+                  LANGID* tableLanguage) {
   const UINT k = id + kEntriesPerBlock;
   if ((k & kOutOfRangeMask) != 0) {
     ::SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
@@ -52,7 +79,23 @@ int LoadStringForLanguage(HMODULE module, UINT id, wchar_t* destination, LANGID 
   if (count == 0) return 0;
   wmemcpy(destination, units + at + 1, count);
   destination[count] = L'\0';
+  if (tableLanguage != nullptr) *tableLanguage = StoredLanguage(module, block, found);
   return static_cast<int>(count);
+}
+
+// GetLocalizedString that also gives, when it finds a text, the language of the block it came
+// from (tableLanguage may be null).
+CString LoadLocalizedString(HMODULE module, UINT id, LANGID language, LANGID* tableLanguage) {
+  CString buffer(kLocalizedStringUnits, L'\0');
+  int count = LoadFromTable(module, id, buffer.data(), language, tableLanguage);
+  if (count <= 0) count = LoadFromTable(module, id, buffer.data(), kEnglishUk, tableLanguage);
+  return count > 0 ? CString(buffer.data(), static_cast<size_t>(count)) : CString();
+}
+
+}  // namespace
+
+int LoadStringForLanguage(HMODULE module, UINT id, wchar_t* destination, LANGID language) {
+  return LoadFromTable(module, id, destination, language, nullptr);
 }
 
 int LoadStringForLanguage(UINT id, wchar_t* destination, LANGID language) {
@@ -60,14 +103,28 @@ int LoadStringForLanguage(UINT id, wchar_t* destination, LANGID language) {
 }
 
 CString GetLocalizedString(HMODULE module, UINT id, LANGID language) {
-  CString buffer(kLocalizedStringUnits, L'\0');
-  int count = LoadStringForLanguage(module, id, buffer.data(), language);
-  if (count <= 0) count = LoadStringForLanguage(module, id, buffer.data(), kEnglishUk);
-  return count > 0 ? CString(buffer.data(), static_cast<size_t>(count)) : CString();
+  return LoadLocalizedString(module, id, language, nullptr);
 }
 
 CString GetLocalizedString(UINT id, LANGID language) {
   return GetLocalizedString(nullptr, id, language);
+}
+
+LANGID GetLocalizedStringLanguage(HMODULE module, UINT id, LANGID language) {
+  LANGID found = LANG_NEUTRAL;
+  LoadLocalizedString(module, id, language, &found);
+  return found;
+}
+
+LANGID GetLocalizedStringLanguage(UINT id, LANGID language) {
+  return GetLocalizedStringLanguage(nullptr, id, language);
+}
+
+bool IsRightToLeftLanguage(LANGID language) {
+  for (const WORD primary : kRightToLeftLanguages) {
+    if (PRIMARYLANGID(language) == primary) return true;
+  }
+  return false;
 }
 
 CString RepairPlaceholder(CString text) {

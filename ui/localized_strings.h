@@ -21,6 +21,17 @@ int LoadStringForLanguage(UINT id, wchar_t* destination, LANGID language);
 CString GetLocalizedString(HMODULE module, UINT id, LANGID language);
 CString GetLocalizedString(UINT id, LANGID language);
 
+// The language of the string table GetLocalizedString takes text id from for the language: the
+// id the table is stored under, which is not always the id asked for (the platform finds the
+// table stored under 7 for 1031, and the user's language for a neutral id); 2057 when the text
+// falls back to English; LANG_NEUTRAL when there is no text.
+LANGID GetLocalizedStringLanguage(HMODULE module, UINT id, LANGID language);
+LANGID GetLocalizedStringLanguage(UINT id, LANGID language);
+
+// Whether text in the language is written right to left (Arabic, Hebrew, Persian, Urdu, Syriac,
+// Divehi), by its primary language.
+bool IsRightToLeftLanguage(LANGID language);
+
 // The notice texts. The click-button text holds one "%s" for the OK label.
 CString GetOkText(int language);
 CString GetRequirementText(int language);
