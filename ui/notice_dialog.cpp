@@ -19,10 +19,31 @@ constexpr wchar_t kDefaultLink[] = L"http://www.microsoft.com/windows/internet-e
 constexpr wchar_t kEnglishInstaller[] = L"\\ie_setup_2057.exe";
 constexpr int kLinkResult = -1;
 
+// Right-to-left reading order for a text control of the mirrored notice. The template's SS_LEFT
+// aligns each line to the reading start, which mirroring puts on the right.
+void ReadRightToLeft(const CStatic& text) {
+  const LONG extended = ::GetWindowLongW(text.m_hWnd, GWL_EXSTYLE);
+  ::SetWindowLongW(text.m_hWnd, GWL_EXSTYLE, extended | WS_EX_RTLREADING);
+}
+
 }  // namespace
 
 CbrantelDlg::CbrantelDlg(CWnd* parent)
     : CDialog(IDD_NOTICE_DIALOG, parent), m_hIcon(LoadIconImage(kIconFile, IDI_APP_ICON)) {}
+
+// A notice that reads right to left is mirrored, as the platform's own dialogs in those languages
+// are: the process's default layout is right to left while the notice is created, so that the
+// notice and all its controls are created mirrored (icon on the right, OK on the left, the link
+// fitted from the right edge).
+INT_PTR CbrantelDlg::DoModal() {
+  m_rightToLeft = NoticeReadsRightToLeft(m_lang);
+  DWORD previousLayout = 0;
+  const bool mirrored = m_rightToLeft && ::GetProcessDefaultLayout(&previousLayout) &&
+                        ::SetProcessDefaultLayout(LAYOUT_RTL);
+  const INT_PTR result = CDialog::DoModal();
+  if (mirrored) ::SetProcessDefaultLayout(previousLayout);
+  return result;
+}
 
 void CbrantelDlg::DoDataExchange(CDataExchange* exchange) {
   DDX_Control(exchange, IDC_LINK, m_link);
@@ -43,6 +64,10 @@ BOOL CbrantelDlg::OnInitDialog() {
   m_okButton.SetWindowText(GetOkText(m_lang));
   m_requirementText.SetWindowText(NoticeUpperText(m_lang));
   m_downloadText.SetWindowText(NoticeLowerText(m_lang));
+  if (m_rightToLeft) {
+    ReadRightToLeft(m_requirementText);
+    ReadRightToLeft(m_downloadText);
+  }
 
   m_viewIcon.reset(LoadIconImage(kIconFile, IDI_APP_ICON));
   ::SendMessageW(m_iconView.m_hWnd, STM_SETICON, reinterpret_cast<WPARAM>(m_viewIcon.get()), 0);
@@ -61,6 +86,9 @@ BOOL CbrantelDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
     case WM_QUERYDRAGICON:
       *result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
       return TRUE;
+    case WM_CTLCOLORSTATIC:
+      OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+      break;  // the colours stay the default ones
     case WM_COMMAND:
       // The button and the Enter key both arrive here; the dialog's own OK handling never runs.
       if (LOWORD(wParam) != IDOK || HIWORD(wParam) != BN_CLICKED) break;
@@ -103,6 +131,14 @@ void CbrantelDlg::OnPaint() {
   const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
   ::DrawIcon(dc, x, y, m_hIcon.get());
   ::EndPaint(m_hWnd, &paint);
+}
+
+// A text control with right-to-left reading order draws each line right to left on every
+// platform: Windows' static control honours WS_EX_RTLREADING itself, Wine's ignores it, but Wine's
+// text output honours TA_RTLREADING on the device context the control is about to draw with.
+void CbrantelDlg::OnCtlColorStatic(HDC dc, HWND control) {
+  if ((::GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_RTLREADING) == 0) return;
+  ::SetTextAlign(dc, ::GetTextAlign(dc) | TA_RTLREADING);
 }
 
 HCURSOR CbrantelDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon.get()); }

@@ -17,6 +17,9 @@ class CbrantelDlg : public CDialog {
   int m_lang = 0;
   CString m_ieParameters;
 
+  // Mirrored when the texts read right to left (NoticeReadsRightToLeft).
+  INT_PTR DoModal() override;
+
  protected:
   void DoDataExchange(CDataExchange* exchange) override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -27,6 +30,7 @@ class CbrantelDlg : public CDialog {
  private:
   void OnPaint();
   HCURSOR OnQueryDragIcon();
+  void OnCtlColorStatic(HDC dc, HWND control);
   void OnOkClicked();
   void OnLinkOpened();
 
@@ -37,4 +41,5 @@ class CbrantelDlg : public CDialog {
   CStatic m_iconView;
   CStatic m_downloadText;
   ScopedIcon m_viewIcon;  // shown by m_iconView
+  bool m_rightToLeft = false;
 };

@@ -1,5 +1,6 @@
 #include "ui/notice_texts.h"
 
+#include "res/resource.h"
 #include "ui/localized_strings.h"
 
 CString FillPlaceholder(CString text, const CString& value) {
@@ -15,4 +16,9 @@ CString NoticeUpperText(int language) {
 
 CString NoticeLowerText(int language) {
   return GetDownloadText(language) + L" " + GetInterruptionText(language);
+}
+
+bool NoticeReadsRightToLeft(int language) {
+  return IsRightToLeftLanguage(
+      GetLocalizedStringLanguage(IDS_IE8_REQUIRED, static_cast<LANGID>(language)));
 }

@@ -10,3 +10,8 @@ CString FillPlaceholder(CString text, const CString& value);
 CString NoticeUpperText(int language);
 // The download hint, one blank, and the interruption notice.
 CString NoticeLowerText(int language);
+
+// Whether the notice reads right to left: its texts come from a string table in a language written
+// right to left (the table found for the requirement, the first text; a table holds all four
+// texts or none). A language whose texts fall back to English reads left to right.
+bool NoticeReadsRightToLeft(int language);
