@@ -26,6 +26,17 @@ void ReadRightToLeft(const CStatic& text) {
   ::SetWindowLongW(text.m_hWnd, GWL_EXSTYLE, extended | WS_EX_RTLREADING);
 }
 
+// The link of the mirrored notice keeps the place and size mirroring gave it, its address at its
+// right end, but draws the address left to right: text in a mirrored window reads right to left
+// on Windows, which would move the address's final "/" to its front. Call after the link's last
+// fit to its text, which measures in the mirrored layout.
+void KeepLeftToRight(const CStatic& link) {
+  const LONG style = ::GetWindowLongW(link.m_hWnd, GWL_STYLE);
+  ::SetWindowLongW(link.m_hWnd, GWL_STYLE, (style & ~SS_TYPEMASK) | SS_RIGHT);
+  const LONG extended = ::GetWindowLongW(link.m_hWnd, GWL_EXSTYLE);
+  ::SetWindowLongW(link.m_hWnd, GWL_EXSTYLE, extended & ~WS_EX_LAYOUTRTL);
+}
+
 }  // namespace
 
 CbrantelDlg::CbrantelDlg(CWnd* parent)
@@ -67,6 +78,7 @@ BOOL CbrantelDlg::OnInitDialog() {
   if (m_rightToLeft) {
     ReadRightToLeft(m_requirementText);
     ReadRightToLeft(m_downloadText);
+    KeepLeftToRight(m_link);
   }
 
   m_viewIcon.reset(LoadIconImage(kIconFile, IDI_APP_ICON));
