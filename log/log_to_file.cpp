@@ -32,6 +32,21 @@ constexpr DWORD kAppendLockOffsetHigh = 0x7FFFFFFF;
 constexpr DWORD kAppendLockWaitMs = 2000;
 constexpr DWORD kAppendLockRetryMs = 1;
 
+// Append access makes every write land at the end of the file; read-data access is what
+// LockFileEx requires of a handle on Windows (Wine does not check it), without which the append
+// lock below would fail on every line.
+constexpr DWORD kLogAccess = FILE_APPEND_DATA | FILE_READ_DATA;
+
+// The log lives in a folder every user may write to, and runs are often elevated: a link planted
+// there under the log's name must not lead our lines into a file its planter may not change. The
+// log is opened without following a reparse point, and written only when it is a plain file with
+// one name.
+bool IsPlainFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!::GetFileInformationByHandle(file, &info)) return false;
+  return info.nNumberOfLinks == 1 && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
 CString SharedDocumentsLogPath() {
   wchar_t folder[MAX_PATH] = {};
   if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS, nullptr, SHGFP_TYPE_CURRENT,
@@ -167,10 +182,10 @@ void CLogToFile::WriteFormat(const wchar_t* format, ...) {
 void CLogToFile::Append(const CString& line) {
   const CArray<char> bytes = EncodeLogLine(line);
   CSingleLock hold(m_lock);
-  ScopedFileHandle file(::CreateFileW(m_strFileName.c_str(), FILE_APPEND_DATA,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return;
+  ScopedFileHandle file(
+      ::CreateFileW(m_strFileName.c_str(), kLogAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file || !IsPlainFile(file.get())) return;
   // Once the lock could not be had, later lines try it once and go on: a writer that keeps it
   // costs this run one wait, not one per line. A line that gets it again waits normally after.
   AppendLock serialised(file.get(), m_appendLockStuck ? 0 : kAppendLockWaitMs);
