@@ -24,6 +24,15 @@ constexpr wchar_t kItalianInstaller[] = L"\\ie_setup_1040.exe";
 constexpr LANGID kItalianItaly = 0x0410;
 constexpr LANGID kItalianSwitzerland = 0x0810;
 
+// A process in a window station that nobody sees (an installation by a deployment tool under the
+// system account) could show the notice, but no one would ever answer it.
+bool WindowStationIsVisible() {
+  USEROBJECTFLAGS flags = {};
+  return ::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof(flags),
+                                     nullptr) &&
+         (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 int RunInstaller(const wchar_t* installerName, const CString& parameters) {
   const CString directory = GetProgramDirectory();
   ScopedHandle process;
@@ -84,6 +93,13 @@ BOOL CbrantelApp::InitInstance() {
   return FALSE;
 }
 
+// The notice that cannot be seen ends the run with the reason as its exit code, never with the
+// link's -1 or a success, so that the installer does not take it for the user's answer.
+int CbrantelApp::ReportNoticeNotShown(DWORD error) {
+  theLog.WriteFormat(L"Can't show dialog, error: %d", static_cast<int>(error));
+  return static_cast<int>(error);
+}
+
 int CbrantelApp::ExitInstance() {
   CWinApp::ExitInstance();
   return m_nExitCode;
@@ -93,12 +109,18 @@ int CbrantelApp::ExitInstance() {
 // link's tool-tip): they are loaded for it and unloaded after it, so that the paths without a
 // window load no more of the platform than they use.
 int CbrantelApp::RunNoticeDialog(int language, const CString& ieParameters) {
+  if (!WindowStationIsVisible()) {
+    return ReportNoticeNotShown(ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION);
+  }
   const ScopedModule commonControls = LoadCommonControls(ICC_WIN95_CLASSES);
   CbrantelDlg dialog;
   dialog.m_lang = language;
   dialog.m_ieParameters = ieParameters;
   m_pMainWnd = &dialog;
-  return static_cast<int>(dialog.DoModal());
+  const int result = static_cast<int>(dialog.DoModal());
+  m_pMainWnd = nullptr;
+  if (dialog.CreationError() != 0) return ReportNoticeNotShown(dialog.CreationError());
+  return result;
 }
 
 // Static objects of one translation unit are constructed in the order they are defined: the

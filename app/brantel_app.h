@@ -16,8 +16,10 @@ class CbrantelApp : public CWinApp {
   int ExitInstance() override;
 
  private:
-  // Shows the notice in the given language and returns its result.
+  // Shows the notice in the given language and returns its result; when it cannot be shown (a
+  // window station nobody sees, or no dialog could be created), logs why and returns the error.
   int RunNoticeDialog(int language, const CString& ieParameters);
+  int ReportNoticeNotShown(DWORD error);
 
   int m_nExitCode = 0;
 };

@@ -6,9 +6,15 @@ INT_PTR CDialog::DoModal() {
   HWND owner = parent_ != nullptr ? parent_->m_hWnd : nullptr;
   ended_ = false;
   result_ = -1;
+  ::SetLastError(ERROR_SUCCESS);
   HWND dialog = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_),
                                      owner, &StaticDialogProc, reinterpret_cast<LPARAM>(this));
-  if (dialog == nullptr) return -1;
+  creationError_ = 0;
+  if (dialog == nullptr) {
+    const DWORD error = ::GetLastError();
+    creationError_ = error != ERROR_SUCCESS ? error : ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION;
+    return -1;
+  }
   if (owner != nullptr) ::EnableWindow(owner, FALSE);
   MSG message;
   while (!ended_) {

@@ -9,8 +9,11 @@ class CDialog : public CWnd {
   explicit CDialog(UINT templateId, CWnd* parent = nullptr);
 
   // Shows the dialog and runs its modal loop until EndDialog; returns EndDialog's result, or -1
-  // when the dialog could not be created.
+  // when the dialog could not be created (CreationError then tells why).
   virtual INT_PTR DoModal();
+  // The platform's error code when the last DoModal could not create the dialog
+  // (ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION when the platform gave none); 0 once it was created.
+  DWORD CreationError() const { return creationError_; }
   // Ends the modal loop once the current message has been handled.
   void EndDialog(int result);
 
@@ -30,4 +33,5 @@ class CDialog : public CWnd {
   CWnd* parent_;
   bool ended_ = false;
   int result_ = -1;
+  DWORD creationError_ = 0;
 };
