@@ -29,9 +29,10 @@ BOOL CFont::CreateFontIndirect(const LOGFONTW* font) {
 }
 
 BOOL CToolTipCtrl::Create(CWnd* parent, DWORD style) {
-  m_hWnd = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | style, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent->m_hWnd, nullptr,
-                             ::GetModuleHandleW(nullptr), nullptr);
+  HWND tip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | style, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent->m_hWnd, nullptr,
+                               ::GetModuleHandleW(nullptr), nullptr);
+  if (tip != nullptr && !SubclassWindow(tip)) ::DestroyWindow(tip);
   return m_hWnd != nullptr;
 }
 
@@ -52,9 +53,4 @@ void CToolTipCtrl::UpdateTipText(const CString& text, CWnd* window, UINT id) {
 
 void CToolTipCtrl::RelayEvent(MSG* message) {
   ::SendMessageW(m_hWnd, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(message));
-}
-
-void CToolTipCtrl::DestroyWindow() {
-  if (m_hWnd != nullptr && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
-  m_hWnd = nullptr;
 }

@@ -5,8 +5,7 @@
 
 #include "framework/cstring.h"
 #include "framework/unique_handle.h"
-
-class CWnd;
+#include "framework/wnd.h"
 
 // Owns one font.
 class CFont {
@@ -19,19 +18,15 @@ class CFont {
   ScopedFont font_;
 };
 
-// A tool-tip window; destroyed with the object unless its owner has destroyed it already.
-class CToolTipCtrl {
+// A tool-tip window, bound to the object for its whole life: when its owner destroys it first,
+// the binding ends with it and m_hWnd is null, so the object never acts on a handle that is gone
+// (or that the platform has since given to another window). Destroyed with the object otherwise.
+class CToolTipCtrl : public CWnd {
  public:
-  CToolTipCtrl() = default;
-  ~CToolTipCtrl() { DestroyWindow(); }
-  CToolTipCtrl(const CToolTipCtrl&) = delete;
-  CToolTipCtrl& operator=(const CToolTipCtrl&) = delete;
+  ~CToolTipCtrl() override { DestroyWindow(); }
 
   BOOL Create(CWnd* parent, DWORD style = 0);
   BOOL AddTool(CWnd* window, const CString& text, const RECT& rect, UINT id);
   void UpdateTipText(const CString& text, CWnd* window, UINT id);
   void RelayEvent(MSG* message);
-  void DestroyWindow();
-
-  HWND m_hWnd = nullptr;
 };

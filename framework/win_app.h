@@ -20,7 +20,8 @@ class CWinApp {
   // Returns the process exit code.
   virtual int ExitInstance();
 
-  // Hides the main window, as before a long operation that replaces the program's own UI.
+  // Hides the main window and the windows it owns, as before a long operation that replaces the
+  // program's own UI.
   void HideApplication();
 
   // The program's main window while it exists; cleared when that window is destroyed.

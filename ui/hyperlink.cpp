@@ -128,13 +128,15 @@ void CHyperLink::FitToText() {
 }
 
 // The help program's hand cursor where it is installed; elsewhere (most systems since Vista)
-// the system's own hand, so that the link always looks like a link.
+// the system's own hand, so that the link always looks like a link. The help program is mapped as
+// a data file: only its resources are read, and nothing of it or of the libraries it names runs.
 void CHyperLink::LoadHandCursor() {
   if (m_handCursor) return;
   wchar_t windows[MAX_PATH] = {};
   const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
   if (length > 0 && length < MAX_PATH) {
-    ScopedModule help(::LoadLibraryW((CString(windows) + kHelpProgram).c_str()));
+    ScopedModule help(::LoadLibraryExW((CString(windows) + kHelpProgram).c_str(), nullptr,
+                                       LOAD_LIBRARY_AS_DATAFILE));
     if (help) {
       HCURSOR cursor = ::LoadCursorW(help.get(), MAKEINTRESOURCEW(kHelpProgramHandCursor));
       if (cursor != nullptr) m_handCursor.reset(::CopyIcon(cursor));
