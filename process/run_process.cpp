@@ -6,6 +6,49 @@
 
 #include "log/log_to_file.h"
 
+namespace {
+
+// How long one wait for the new program's first idle moment lasts before sent messages are
+// handled again.
+constexpr DWORD kIdleWaitSliceMs = 100;
+
+BOOL CALLBACK StopAtFirstWindow(HWND, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return FALSE;
+}
+
+bool ThreadOwnsWindow() {
+  bool found = false;
+  ::EnumThreadWindows(::GetCurrentThreadId(), &StopAtFirstWindow, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Handles the messages other threads and processes have sent to this thread's windows; posted
+// messages and input stay queued.
+void HandleSentMessages() {
+  MSG message;
+  ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+// Waits until the program is first idle and then until it ends. A thread that owns a window (the
+// hidden notice) keeps answering messages sent to it meanwhile: a program that broadcasts with
+// SendMessage (a setting change) waits for every top-level window, and would wait for ours while
+// we wait for it. A thread without a window waits plainly.
+void WaitForProgram(HANDLE process) {
+  if (!ThreadOwnsWindow()) {
+    ::WaitForInputIdle(process, INFINITE);
+    ::WaitForSingleObject(process, INFINITE);
+    return;
+  }
+  while (::WaitForInputIdle(process, kIdleWaitSliceMs) == WAIT_TIMEOUT) HandleSentMessages();
+  while (::MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_SENDMESSAGE) ==
+         WAIT_OBJECT_0 + 1) {
+    HandleSentMessages();
+  }
+}
+
+}  // namespace
+
 CString BuildCommandLine(const CString& exePath, const CString& args) {
   return L"\"" + exePath + L"\" " + args;
 }
@@ -33,10 +76,7 @@ int RunProcess(CString exePath, CString args, CString workDir, bool wait,
   ScopedHandle(info.hThread).reset();  // never used
   ScopedHandle process(info.hProcess);
 
-  if (wait) {
-    ::WaitForInputIdle(process.get(), INFINITE);
-    ::WaitForSingleObject(process.get(), INFINITE);
-  }
+  if (wait) WaitForProgram(process.get());
   DWORD exitCode = 0;
   if (!::GetExitCodeProcess(process.get(), &exitCode)) exitCode = ::GetLastError();
   theLog.WriteFormat(L"Process returned code: %d", static_cast<int>(exitCode));
