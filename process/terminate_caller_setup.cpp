@@ -37,25 +37,58 @@ bool Qualifies(const PROCESSENTRY32W& process, const CString& internalName) {
   return ToLower(GetFileInternalName(path)) == ToLower(internalName);
 }
 
+// When the process started, or 0 when that cannot be asked.
+ULONGLONG StartTime(DWORD processId) {
+  ScopedHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
+  FILETIME created = {}, exited, kernel, user;
+  if (!process || !::GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return 0;
+  return (ULONGLONG{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+}
+
+// The nearest ancestor of this process that qualifies, else the first process in the list that
+// does; 0 when none does. A parent id names an ancestor only while that process started before
+// its child: ids are reused, and a process that started later is a stranger.
+DWORD ChooseProcess(const CArray<PROCESSENTRY32W>& processes, const CString& internalName) {
+  const auto find = [&](DWORD id) -> const PROCESSENTRY32W* {
+    for (const PROCESSENTRY32W& process : processes) {
+      if (process.th32ProcessID == id) return &process;
+    }
+    return nullptr;
+  };
+  DWORD child = ::GetCurrentProcessId();
+  ULONGLONG childStart = StartTime(child);
+  for (size_t depth = 0; depth < processes.size(); ++depth) {
+    const PROCESSENTRY32W* self = find(child);
+    const PROCESSENTRY32W* parent = self ? find(self->th32ParentProcessID) : nullptr;
+    if (parent == nullptr || parent->th32ProcessID == child) break;
+    const ULONGLONG parentStart = StartTime(parent->th32ProcessID);
+    if (parentStart == 0 || childStart == 0 || parentStart > childStart) break;
+    if (Qualifies(*parent, internalName)) return parent->th32ProcessID;
+    child = parent->th32ProcessID;
+    childStart = parentStart;
+  }
+  for (const PROCESSENTRY32W& process : processes) {
+    if (Qualifies(process, internalName)) return process.th32ProcessID;
+  }
+  return 0;
+}
+
 }  // namespace
 
 bool TerminateCallerSetup(CString internalName) {
-  DWORD found = 0;
-  bool qualified = false;
+  CArray<PROCESSENTRY32W> processes;
   {
     ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, kAllProcesses));
     if (!snapshot) return true;  // lists nothing: nothing qualifies
     PROCESSENTRY32W process = {};
     process.dwSize = sizeof(process);
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &process); more && !qualified;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &process); more;
          more = ::Process32NextW(snapshot.get(), &process)) {
-      if (Qualifies(process, internalName)) {
-        found = process.th32ProcessID;
-        qualified = true;
-      }
+      processes.push_back(process);
     }
   }
-  if (!qualified) return true;
+  const DWORD found = ChooseProcess(processes, internalName);
+  if (found == 0) return true;
 
   ScopedHandle target(::OpenProcess(kTerminateRights, FALSE, found));
   if (!target) return true;  // ended since the snapshot, or not ours to end

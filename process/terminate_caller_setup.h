@@ -1,14 +1,15 @@
-// Ends the installer process that started this program: the first running "setup.exe".
+// Ends the installer process that started this program.
 #pragma once
 
 #include <windows.h>
 
 #include "framework/cstring.h"
 
-// Ends the first process, in the platform's process list order, whose executable file name is
-// "setup.exe" (the whole name, in any case) and, when internalName is not empty, whose program
-// file's "InternalName" equals internalName without regard to case. Its relation to this program
-// is not looked at. Ends at most one process, with exit code 0. Returns false only when the
+// Ends one process whose executable file name is "setup.exe" (the whole name, in any case) and,
+// when internalName is not empty, whose program file's "InternalName" equals internalName
+// without regard to case: the nearest such ancestor of this program (the installer that started
+// it, directly or through other programs), else the first such process in the platform's process
+// list. Ends at most one process, with exit code 0. Returns false only when the
 // termination call fails; true when nothing qualified, when the process could not be opened
 // (ended meanwhile, or protected), and when it was ended.
 bool TerminateCallerSetup(CString internalName);
