@@ -38,11 +38,11 @@ CString SettingsPathFor(CString programPath) {
   if (!programPath.empty()) {
     ::CharUpperBuffW(&programPath[0], static_cast<DWORD>(programPath.size()));
   }
+  // Only the file's own extension: a folder named "Kit.exe files" keeps its name.
   const CString from = L".EXE";
-  const CString to = L".INI";
-  for (size_t at = programPath.find(from); at != CString::npos;
-       at = programPath.find(from, at + to.size())) {
-    programPath.replace(at, from.size(), to);
+  const size_t at = programPath.size() - from.size();
+  if (programPath.size() >= from.size() && programPath.substr(at) == from) {
+    programPath.replace(at, from.size(), L".INI");
   }
   return programPath;
 }

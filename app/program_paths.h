@@ -15,8 +15,9 @@ CString GetParentDirectory(const CString& path);
 CString GetProgramDirectory();
 CString GetModuleDirectory();
 
-// The settings file: the program's full path in upper case, with every ".EXE" made ".INI"
-// (C:\Setup\Brantel.exe reads C:\SETUP\BRANTEL.INI).
+// The settings file: the program's full path in upper case, with its final ".EXE" made ".INI"
+// (C:\Setup\Brantel.exe reads C:\SETUP\BRANTEL.INI; C:\Kit.exe files\Brantel.exe reads
+// C:\KIT.EXE FILES\BRANTEL.INI).
 CString GetSettingsFilePath();
 
 // A value of section "IE" of the settings file, cut to 4,095 characters; defaultValue when the
