@@ -1,45 +1,31 @@
 // Stands in for an installer. Each run appends what it was given to "<own path>.record" (UTF-8):
-//   run
-//   command=<its command line>
-//   workdir=<its current directory>
-//   module=<its own full path>
-// then waits "<own path>.sleep" milliseconds if that file exists, and exits with the number in
-// "<own path>.exitcode" (decimal or 0x-hexadecimal), or 0 without it.
+//   run / command=<its command line> / workdir=<its current directory> / module=<its own path>
+// then, when these files exist beside it: "<own path>.run" holds a command line that it starts
+// and waits for (an installer that starts the prerequisite); "<own path>.sleep" holds
+// milliseconds to wait. It exits with the number in "<own path>.exitcode" (decimal or 0x-hex).
 #include <windows.h>
 
 #include <cwchar>
-#include <string>
 
-#include "tests/harness/text_file.h"
-
-namespace {
-
-std::wstring OwnPath() {
-  wchar_t path[MAX_PATH * 4] = {};
-  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-  return std::wstring(path, length);
-}
-
-std::wstring CurrentDirectory() {
-  wchar_t dir[MAX_PATH * 4] = {};
-  const DWORD length = ::GetCurrentDirectoryW(MAX_PATH * 4, dir);
-  return std::wstring(dir, length);
-}
-
-DWORD NumberFromFile(const std::wstring& path, DWORD fallback) {
-  std::wstring text;
-  if (!ReadUtf8File(path, text)) return fallback;
-  return static_cast<DWORD>(std::wcstoul(text.c_str(), nullptr, 0));
-}
-
-}  // namespace
+#include "framework/unique_handle.h"
+#include "tests/harness/files.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  const std::wstring self = OwnPath();
-  AppendUtf8File(self + L".record", L"run\r\ncommand=" + std::wstring(::GetCommandLineW()) +
-                                        L"\r\nworkdir=" + CurrentDirectory() + L"\r\nmodule=" +
-                                        self + L"\r\n");
-  const DWORD sleepMs = NumberFromFile(self + L".sleep", 0);
-  if (sleepMs != 0) ::Sleep(sleepMs);
-  return static_cast<int>(NumberFromFile(self + L".exitcode", 0));
+  wchar_t path[MAX_PATH * 4] = {}, directory[MAX_PATH * 4] = {};
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+  ::GetCurrentDirectoryW(MAX_PATH * 4, directory);
+  const std::wstring self = path;
+  AppendUtf8(self + L".record", L"run\r\ncommand=" + std::wstring(::GetCommandLineW()) +
+                                    L"\r\nworkdir=" + directory + L"\r\nmodule=" + self + L"\r\n");
+  std::wstring child = ReadUtf8(self + L".run");
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!child.empty() && ::CreateProcessW(nullptr, &child[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                         nullptr, &startup, &info)) {
+    ScopedHandle thread(info.hThread), process(info.hProcess);
+    ::WaitForSingleObject(process.get(), INFINITE);
+  }
+  ::Sleep(std::wcstoul(ReadUtf8(self + L".sleep").c_str(), nullptr, 0));
+  return static_cast<int>(std::wcstoul(ReadUtf8(self + L".exitcode").c_str(), nullptr, 0));
 }

@@ -1,0 +1,301 @@
+"""Brantel.exe under Wine, started as an installer starts it by tests/harness/driver.exe."""
+import os, pathlib, re, shutil, subprocess, time, pytest
+
+PREFIX = pathlib.Path(os.environ["WINEPREFIX"])
+BUILD = pathlib.Path(os.environ["BRANTEL_BUILD"])
+SOURCE = pathlib.Path(__file__).resolve().parents[2]
+SHOTS = os.environ.get("BRANTEL_SCREENSHOTS")
+C = PREFIX / "drive_c"
+BOX = C / "brantel-tests"
+LOG = C / "users/Public/Documents/Vorn.log"
+BROWSER = r"HKLM\SOFTWARE\Microsoft\Internet Explorer"
+MAKER = r"HKLM\SOFTWARE\orvanix"
+DEFAULT = "/passive /update-no /norestart"
+STAMP = re.compile(r"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d --> (.*)\.")
+
+
+def win(path):
+    return "C:\\" + str(path.relative_to(C)).replace("/", "\\")
+
+
+def kit(name, ini=None, codes=None, sleep=0):  # Brantel.exe and stand-in installers
+    folder = BOX / name
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
+    shutil.copy(BUILD / "Brantel.exe", folder)
+    codes = codes or {"ie_setup_2057.exe": 0, "ie_setup_1040.exe": 0}
+    for exe, code in ((exe, code) for exe, code in codes.items() if code is not None):
+        shutil.copy(BUILD / "recorder.exe", folder / exe)
+        (folder / f"{exe}.exitcode").write_text(str(code))
+        (folder / f"{exe}.sleep").write_text(str(sleep))
+    if ini is not None:
+        (folder / "BRANTEL.INI").write_text(ini)
+    return folder
+
+
+def drive(*steps, env=None):  # what the driver reported of the steps; a None in env unsets
+    spec = BOX / "spec.txt"
+    spec.write_text("\n".join("\t".join(map(str, s)) for s in steps), encoding="utf-8")
+    environment = {k: v for k, v in {**os.environ, **(env or {})}.items() if v is not None}
+    subprocess.run(["wine", str(BUILD / "driver.exe"), win(spec)], cwd=PREFIX, env=environment,
+                   check=True, timeout=120, stdin=subprocess.DEVNULL)
+    lines = pathlib.Path(str(spec) + ".out").read_text(encoding="utf-8").splitlines()
+    return {key: re.sub(r"\\(.)", lambda m: "\n" if m[1] == "n" else m[1], value)
+            for key, _, value in (line.partition("\t") for line in lines)}
+
+
+def machine(browser="7.0.6000.16386", **embedded):  # the registry: browser, maker's products
+    steps = [("reg-del", MAKER), ("reg-del", BROWSER)]
+    if browser is not None:
+        steps.append(("reg-sz", BROWSER, "Version", browser))
+    for product, value in embedded.items():
+        kind = "reg-dword" if isinstance(value, int) else "reg-sz"
+        steps.append((kind, f"{MAKER}\\{product}", "Xp_Embedded", value))
+    return steps
+
+
+def lines_since(size):
+    lines = LOG.read_bytes()[size:].decode("utf-8").split("\r\n")
+    assert lines.pop() == ""
+    return lines
+
+
+def runs_since(size):
+    """The runs appended to the log after `size` bytes: each run's messages after its header."""
+    lines = lines_since(size)
+    runs = []
+    while lines:
+        header, lines = lines[:5], lines[5:]
+        assert header[:2] == [".", "."]
+        assert [STAMP.fullmatch(h)[1] for h in header[2:]] == ["*" * 63, "SW: Brantel.exe", "*" * 63]
+        run = []
+        while lines and lines[0] != ".":
+            match = STAMP.fullmatch(lines.pop(0))
+            assert match, "a line without its stamp or final full stop"
+            run.append(match[1])
+        runs.append(run)
+    return runs
+
+
+def log_size():
+    return LOG.stat().st_size if LOG.exists() else 0
+
+
+def brantel(folder, args="", action="ok", setup=(), env=None, after=()):
+    size = log_size()
+    steps = [*setup, ("run", win(folder / "Brantel.exe"), args)]
+    if action:
+        steps.append(("notice", action))
+    out = drive(*steps, *after, ("wait",), env=env)
+    out["runs"] = runs_since(size)
+    return out
+
+
+def preamble(folder, args, langs, params=DEFAULT):
+    found = [f"Found lang(/l): {lang}" for lang in langs]
+    return [f"Args: {win(folder / 'Brantel.exe')} {args + ' ' if args else ''}", *found,
+            f"lang: {langs[-1] if langs else '2057'}", f"IEParameters: {params}"]
+
+
+def installer(folder, name, code, params=DEFAULT):
+    return [f"Running process: {win(folder / name)}, Wdir: {win(folder)}, Args: {params}",
+            f"Process returned code: {code}"]
+
+
+def recorded(folder, name):
+    record = folder / f"{name}.record"
+    return record.read_bytes().count(b"run\r\n") if record.exists() else 0
+
+
+NOTICE_OK = ["IE8 Not installed", "Not Embedded", "OS language. 1033", "Running Dialog",
+             'Clicked "Ok", running Iesetup(2057)']
+
+# name, registry, arguments, settings file, installer codes, exit code, lines after the preamble
+# ("{exe:code}" stands for the two lines of an installer run), system language
+DECISIONS = [
+    ("present", machine("11.0.9600.16384", Haldry="1"), "/l 1036", None, {}, 0,
+     ["IE8 Already installed"]),
+    ("present-8-blank", machine(" 8.0") + [("reg-deny-write", BROWSER)], "", None, {}, 0,
+     ["IE8 Already installed"]),
+    ("no-dot", machine("8"), "", None, {"ie_setup_2057.exe": 3010}, 3010,
+     NOTICE_OK + ["{ie_setup_2057.exe:3010}"]),
+    ("dword-version", machine(None) + [("reg-dword", BROWSER, "Version", 9)], "", None, {}, 0,
+     NOTICE_OK + ["{ie_setup_2057.exe:0}"]),
+    ("not-devices", machine(Haldry="-1", Osmundra=1), "", None, {}, 0, NOTICE_OK + ["{ie_setup_2057.exe:0}"]),
+    ("embedded", machine(Tirnavel="1"), "/l 1040", None, {"ie_setup_2057.exe": 3010}, 3010,
+     ["IE8 Not installed", "Embedded system", "{ie_setup_2057.exe:3010}"]),
+    ("embedded-empty", machine(Osmundra=""), "", "[IE]\r\nparams=\r\n",
+     {"ie_setup_2057.exe": "0xFFFFFFFF"}, -1, ["IE8 Not installed", "Embedded system", "{ie_setup_2057.exe:-1}"]),
+    ("installer-missing", machine(Haldry="x"), "", None, {"ie_setup_2057.exe": None}, 2,
+     ["IE8 Not installed", "Embedded system",
+      "Running process: {kit}\\ie_setup_2057.exe, Wdir: {kit}, Args: " + DEFAULT,
+      "Can't run process, error: 2"]),
+    ("languages", machine("11.0"), "/L 1036 /l 1049 /l 0x7 /l", None, {}, 0,
+     ["IE8 Already installed"]),
+    ("format-text", machine("11.0"), "%s%n%d " + "x" * 5000, None, {}, 0,
+     ["IE8 Already installed"]),
+    ("Kit.exe files", machine(Haldry="1"), "", "[IE]\r\nparams=/quiet /x\r\n", {}, 0,
+     ["IE8 Not installed", "Embedded system", "{ie_setup_2057.exe:0}"]),
+    ("it_IT", machine(), "", None, {"ie_setup_1040.exe": 1602}, 1602,
+     ["IE8 Not installed", "Not Embedded", "OS language. 1040", "1040 Os running Ie Setup",
+      "{ie_setup_1040.exe:1602}"], "it_IT.UTF-8"),
+    ("it_CH", machine(), "", None, {"ie_setup_1040.exe": 0}, 0,
+     ["IE8 Not installed", "Not Embedded", "OS language. 2064", "1040 Os running Ie Setup",
+      "{ie_setup_1040.exe:0}"], "it_CH.UTF-8"),
+]
+
+
+@pytest.mark.parametrize("name,setup,args,ini,codes,code,lines,locale",
+                         [d + (None,) * (8 - len(d)) for d in DECISIONS], ids=[d[0] for d in DECISIONS])
+def test_decision(name, setup, args, ini, codes, code, lines, locale):
+    folder = kit(name, ini, {"ie_setup_2057.exe": 0, "ie_setup_1040.exe": 0, **codes})
+    out = brantel(folder, args, "ok", setup, env=locale and {"LC_ALL": locale})
+    assert out["exit"] == str(code)
+    params = re.search(r"params=(.*)\r", ini)[1] if ini else DEFAULT
+    expected = preamble(folder, args, re.findall(r"(?<=/l )\S+", args), params)
+    for line in lines:
+        exe, _, exit_code = line.strip("{}").partition(":")
+        expected += installer(folder, exe, exit_code, params) if line[0] == "{" else \
+            [line.replace("{kit}", win(folder))]
+    assert out["runs"] == [expected]
+    assert sum(recorded(folder, exe) for exe in ["ie_setup_2057.exe", "ie_setup_1040.exe"]) == \
+        sum("Process returned" in line for line in expected)
+
+
+# The texts of the resource scripts: language id to {text id name: text}.
+LANGUAGES = {int(p.name.split("_")[1]): {k: v.replace('""', '"') for k, v in re.findall(
+    r'(IDS_\w+)\s+"((?:[^"]|"")*)"', p.read_text(encoding="utf-8"))}
+    for p in (SOURCE / "res/strings").glob("*.rc")}
+# id asked for, table whose texts it shows (OK label, other texts)
+FALLBACKS = [(1033, 2057, 2057), (1031, 7, 7), (1055, 1055, 2057), (0, None, None)]
+
+
+def expected_texts(ok_lang, lang):
+    texts = {**LANGUAGES[2057], **LANGUAGES[lang]}
+    ok = LANGUAGES[ok_lang]["IDS_OK"]
+    click = texts["IDS_CLICK_BUTTON"].replace("s%", "%s").replace("%s", ok, 1)
+    return ok, f"{texts['IDS_IE8_REQUIRED']}\n\n{click}", \
+        f"{texts['IDS_DOWNLOAD_HINT']} {texts['IDS_SETUP_INTERRUPTED']}"
+
+
+@pytest.mark.parametrize("lang,ok_lang,text_lang",
+                         [(lang, lang, lang) for lang in sorted(LANGUAGES) if
+                          len(LANGUAGES[lang]) == 5] + FALLBACKS)
+def test_notice_texts(lang, ok_lang, text_lang):
+    folder = kit(f"lang-{lang}", sleep=0)
+    steps = [("texts",)] + ([("shot", f"{SHOTS}/notice-{lang}.png")] if SHOTS else [])
+    out = brantel(folder, f"/l {lang}", None, machine(), after=steps + [("notice", "ok")])
+    assert out["exit"] == "0"
+    if ok_lang is not None:
+        assert (out["text1"], out["text1001"], out["text1004"]) == \
+            expected_texts(ok_lang, text_lang)
+    assert out["fits1001"] == out["fits1004"] == "1"
+    # Hebrew and Arabic read right to left in a mirrored notice; the others are left as they were.
+    rtl = text_lang in (1037, 14337)
+    for text in ("style1001", "style1004"):
+        assert int(out[text].split()[1], 16) & 0x402000 == (0x402000 if rtl else 0)
+    assert out["text1000"] == "http://www.microsoft.com/windows/internet-explorer/"
+
+
+LINK_LINE = "Clicked link. Opened url, closing setup and application..."
+
+
+@pytest.mark.parametrize("action", ["hover-ok", "enter", "escape", "altf4", "close"])
+def test_leaving_with_ok(action):
+    """OK and Enter run the installer with the notice and all it owns hidden, still answering
+    messages sent to it; Escape, Alt+F4 and the close request leave it open."""
+    folder = kit(f"leave-{action}", codes={"ie_setup_2057.exe": 1602}, sleep=1500)
+    out = brantel(folder, "", action, machine())
+    assert out["exit"] == "1602"
+    assert out.get(f"open-after-{action}", "1") == "1"
+    assert out.get("tooltip", "1") != "0"
+    assert out["visible-while-installing"] == "0"
+    assert out["answers-while-installing"] == "1"
+    assert out["runs"] == [preamble(folder, "", []) + NOTICE_OK +
+                           installer(folder, "ie_setup_2057.exe", 1602)]
+
+
+# Two "setup.exe" run; Brantel.exe is started by the driver, by the second one or by a program of
+# another name: which one the link ends (exit 0), the other one keeps running. When the shell
+# cannot open the link (its protocol points at a program that does not exist), the notice says
+# why and the link still ends the run.
+@pytest.mark.parametrize("parent,ended,refused", [(None, 0, False), ("setup.exe", 1, False),
+                                                  ("kit.exe", 0, False), (None, 0, True)])
+def test_link_ends_the_callers_setup(parent, ended, refused):
+    folder = kit(f"link-{parent}")
+    starters = [kit(f"setup-{i}", codes={name: 7}, sleep=30000)
+                for i, name in enumerate(["setup.exe", "setup.exe", "kit.exe"])]
+    starter = {"setup.exe": 1, "kit.exe": 2}.get(parent)
+    if starter:
+        (starters[starter] / f"{parent}.run").write_text(f'"{win(folder / "Brantel.exe")}"')
+    steps = machine() + [("start", win(starters[i] / "setup.exe"), "") for i in range(2)]
+    if parent == "kit.exe":
+        steps.append(("start", win(starters[2] / "kit.exe"), ""))
+    if refused:
+        steps += [("reg-sz", r"HKCR\http\shell\open\command", "", r"C:\missing.exe %1"),
+                  ("reg-del", r"HKCR\.htm")]
+    steps.append(("attach", "Brantel.exe") if parent else ("run", win(folder / "Brantel.exe"), ""))
+    size = log_size()
+    out = drive(*steps, ("notice", "link"), ("wait",))
+    assert out["exit"] == "-1"
+    assert [out["bystander0"], out["bystander1"]] == \
+        ["0" if ended == i else "running" for i in range(2)]
+    assert out.get("message-box") == ("Unable to open hyperlink:\n\nThe specified file was not "
+                                      "found." if refused else None)
+    assert runs_since(size)[0][-2:] == ["Running Dialog", LINK_LINE]
+
+
+# no display, and a window station that nobody sees (1459: it requires a visible one)
+@pytest.mark.parametrize("run,env", [("run", {"DISPLAY": None}), ("run-hidden-station", {})])
+def test_notice_that_cannot_be_seen_ends_with_an_error(run, env):
+    folder = kit(run)
+    size = log_size()
+    out = drive(*machine(), (run, win(folder / "Brantel.exe"), ""), ("wait",), env=env)
+    code = int(out["exit"])
+    assert code not in (0, -1) and (code == 1459 or env)
+    assert runs_since(size)[0][-2:] == ["Running Dialog", f"Can't show dialog, error: {code}"]
+    assert recorded(folder, "ie_setup_2057.exe") == 0
+
+
+def test_log_that_is_a_hard_link_is_left_alone():
+    secret = BOX / "secret.txt"
+    secret.write_bytes(b"only for administrators\r\n")
+    saved = LOG.with_suffix(".saved")
+    LOG.rename(saved)
+    try:
+        os.link(secret, LOG)
+        out = brantel(kit("hard-link"), "", None, machine("11.0"))
+        assert out["exit"] == "0"
+        assert secret.read_bytes() == b"only for administrators\r\n"
+    finally:
+        LOG.unlink()
+        saved.rename(LOG)
+
+
+def test_planted_libraries_are_never_loaded():
+    """A marker library beside the program under a system library's name, which the platform
+    would load first when asked to find it by name; and as the help program the link's cursor
+    is read from, which is read as data and never run."""
+    folder = kit("planted")
+    for name in ["comctl32.dll", "version.dll"]:
+        shutil.copy(BUILD / "module_marker.dll", folder / name)
+    shutil.copy(BUILD / "module_marker.dll", C / "windows/winhlp32.exe")  # the prefix is ours
+    out = brantel(folder, "", "hover-ok", machine(),
+                  env={"WINEDLLOVERRIDES": "mscoree,mshtml=;comctl32=n,b"})
+    assert out["exit"] == "0" and out["tooltip"] != "0"
+    assert not list(folder.glob("*.loaded")) and not (C / "windows/winhlp32.exe.loaded").exists()
+
+
+def test_runs_at_once_lose_no_line():
+    folder = kit("at-once")
+    size = log_size()
+    starts = [("start", win(folder / "Brantel.exe"), f"/l {n}") for n in range(8)]
+    drive(*machine("11.0"), *starts)
+    lines = lines_since(size)
+    assert all(line == "." or STAMP.fullmatch(line) for line in lines)
+    messages = sorted(STAMP.fullmatch(line)[1] for line in lines if line != ".")
+    per_run = ["*" * 63, "*" * 63, "SW: Brantel.exe", "IEParameters: " + DEFAULT,
+               "IE8 Already installed"]
+    assert messages == sorted(per_run * 8 + [
+        text for n in range(8) for text in
+        [f"lang: {n}", f"Found lang(/l): {n}", f"Args: {win(folder / 'Brantel.exe')} /l {n} "]])

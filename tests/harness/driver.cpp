@@ -1,0 +1,338 @@
+// Drives one scenario inside the Wine prefix, as an installer and a user would:
+//   driver <spec file>
+// The spec holds one step a line, fields separated by tabs; what the steps see is written, a
+// "key<TAB>value" line each, to "<spec file>.out" (UTF-8):
+//   reg-sz KEY NAME TEXT | reg-dword KEY NAME N | reg-del KEY [NAME] | reg-deny-write KEY,
+//                        each KEY under HKLM or HKCR ("HKLM\SOFTWARE\...")
+//   start EXE ARGS       starts a bystander (a "setup.exe"); its exit code is reported at the end
+//   run EXE ARGS         starts the program under test: quoted path, blank, arguments
+//   run-hidden-station EXE ARGS   the same in a window station that nobody sees, and waits
+//   attach NAME          takes as the program under test the running process of that file name
+//   notice ACTION        waits for the notice (or the end), then: none, ok, enter, link, hover-ok,
+//                        escape, altf4, close (the last three are then followed by ok)
+//   texts                the controls' texts and styles, and whether the texts fit
+//   shot PATH            a PNG of the notice's window at a Unix path
+//   wait                 waits for the program under test and reports its whole exit code
+#include <windows.h>
+#include <sddl.h>
+#include <shlwapi.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "framework/unique_handle.h"
+#include "tests/harness/files.h"
+
+namespace {
+
+constexpr DWORD kNoticeWaitMs = 20000;
+constexpr DWORD kExitWaitMs = 30000;
+constexpr DWORD kPollMs = 20;
+constexpr DWORD kSettleMs = 400;
+constexpr wchar_t kDenyWrite[] = L"D:(D;;0x6;;;WD)(A;;KA;;;WD)";
+
+std::wstring g_out;
+// One line a report: a value's backslashes and line ends are escaped as in C.
+void Report(const std::wstring& key, const std::wstring& value) {
+  std::wstring escaped;
+  for (wchar_t c : value)
+    escaped += c == L'\n' ? L"\\n" : c == L'\\' ? L"\\\\" : std::wstring(1, c);
+  AppendUtf8(g_out, key + L"\t" + escaped + L"\n");
+}
+
+// Every row starts from a machine it resets, so a denied key needs no restoring.
+void RegistryStep(const std::vector<std::wstring>& f) {
+  const HKEY root = f[1].compare(0, 5, L"HKCR\\") == 0 ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
+  const std::wstring path = f[1].substr(5);
+  const wchar_t* name = f[2].empty() ? nullptr : f[2].c_str();
+  if (f[0] == L"reg-del") {
+    if (name == nullptr) ::SHDeleteKeyW(root, path.c_str());
+    if (name != nullptr) ::SHDeleteValueW(root, path.c_str(), name);
+  } else if (f[0] == L"reg-sz") {
+    ::SHSetValueW(root, path.c_str(), name, REG_SZ, f[3].c_str(),
+                  static_cast<DWORD>((f[3].size() + 1) * sizeof(wchar_t)));
+  } else if (f[0] == L"reg-dword") {
+    const DWORD value = std::wcstoul(f[3].c_str(), nullptr, 0);
+    ::SHSetValueW(root, path.c_str(), name, REG_DWORD, &value, sizeof(value));
+  } else if (f[0] == L"reg-deny-write") {
+    ScopedRegKey key;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, WRITE_DAC, key.receive()) == 0 &&
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(kDenyWrite, SDDL_REVISION_1,
+                                                               &descriptor, nullptr)) {
+      ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
+      ::LocalFree(descriptor);
+    }
+  }
+}
+
+// An empty exe runs args as a whole command line; desktop is "station\desktop", or null.
+HANDLE Start(const std::wstring& exe, const std::wstring& args, DWORD* id,
+             wchar_t* desktop = nullptr) {
+  std::wstring commandLine =
+      exe.empty() ? args : L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.lpDesktop = desktop;
+  PROCESS_INFORMATION info = {};
+  if (!::CreateProcessW(exe.empty() ? nullptr : exe.c_str(), &commandLine[0], nullptr, nullptr,
+                        FALSE, 0, nullptr, L"C:\\", &startup, &info)) {
+    Report(L"error", L"cannot start " + exe);
+    return nullptr;
+  }
+  ScopedHandle(info.hThread).reset();
+  *id = info.dwProcessId;
+  return info.hProcess;
+}
+
+DWORD FindProcess(const std::wstring& name) {
+  const DWORD start = ::GetTickCount();
+  do {
+    ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+      if (_wcsicmp(entry.szExeFile, name.c_str()) == 0) return entry.th32ProcessID;
+    }
+    ::Sleep(kPollMs);
+  } while (::GetTickCount() - start < kNoticeWaitMs);
+  return 0;
+}
+
+struct Search {
+  DWORD processId;
+  const wchar_t* className;  // null: any
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK Collect(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<Search*>(data);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  wchar_t name[64] = {};
+  ::GetClassNameW(window, name, 64);
+  if (owner == search->processId && ::IsWindowVisible(window) &&
+      (search->className == nullptr || _wcsicmp(name, search->className) == 0)) {
+    search->found.push_back(window);
+  }
+  return TRUE;
+}
+
+// The visible top-level windows of the process.
+std::vector<HWND> TopWindows(DWORD processId, const wchar_t* className) {
+  Search search{processId, className, {}};
+  ::EnumWindows(&Collect, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The visible dialog of the process without an owner (owner null) or owned by owner.
+HWND WaitForDialog(HANDLE process, DWORD processId, HWND owner, DWORD waitMs) {
+  const DWORD start = ::GetTickCount();
+  do {
+    for (HWND window : TopWindows(processId, L"#32770")) {
+      if (::GetWindow(window, GW_OWNER) == owner) return window;
+    }
+  } while (::WaitForSingleObject(process, kPollMs) == WAIT_TIMEOUT &&
+           ::GetTickCount() - start < waitMs);
+  return nullptr;
+}
+
+// The text the platform keeps for a window of another process.
+std::wstring WindowText(HWND window) {
+  wchar_t text[8192] = {};
+  return std::wstring(text, static_cast<size_t>(::GetWindowTextW(window, text, 8192)));
+}
+
+void PostKey(HWND window, UINT message, WPARAM key, LPARAM flags) {
+  ::PostMessageW(window, message, key, flags | 1);
+  ::PostMessageW(window, message + 1, key, flags | 1 | 0xC0000000);
+}
+
+void Click(HWND control) {
+  RECT client;
+  ::GetClientRect(control, &client);
+  const LPARAM at = MAKELPARAM(client.right / 2, client.bottom / 2);
+  ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::PostMessageW(control, WM_LBUTTONUP, 0, at);
+}
+
+// After OK, while the installer runs: what of the program is still on the screen, and whether
+// its hidden notice still answers a message sent from another process.
+void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
+  const DWORD start = ::GetTickCount();
+  while (::IsWindowVisible(notice) && ::GetTickCount() - start < kNoticeWaitMs) ::Sleep(kPollMs);
+  ::Sleep(kSettleMs);
+  if (::WaitForSingleObject(process, 0) != WAIT_TIMEOUT) return;
+  Report(L"visible-while-installing", std::to_wstring(TopWindows(processId, nullptr).size()));
+  DWORD_PTR answer = 0;
+  const bool answered =
+      ::SendMessageTimeoutW(notice, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) != 0;
+  Report(L"answers-while-installing", answered ? L"1" : L"0");
+}
+
+void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
+  const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
+  Report(L"notice", notice ? L"1" : L"0");
+  if (notice == nullptr || action == L"none") return;
+  ::Sleep(kSettleMs);
+  const HWND ok = ::GetDlgItem(notice, IDOK);
+  if (action == L"escape" || action == L"altf4" || action == L"close") {
+    if (action == L"escape") PostKey(ok, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (action == L"altf4") PostKey(notice, WM_SYSKEYDOWN, VK_F4, 1 << 29);
+    if (action == L"close") ::PostMessageW(notice, WM_CLOSE, 0, 0);
+    ::Sleep(kSettleMs);
+    Report(L"open-after-" + action, ::IsWindowVisible(notice) ? L"1" : L"0");
+  }
+  if (action == L"link") {
+    Click(::GetDlgItem(notice, 1000));
+    if (HWND box = WaitForDialog(process, processId, notice, 2000)) {
+      Report(L"message-box", WindowText(::GetDlgItem(box, 0xFFFF)));
+      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    return;
+  }
+  if (action == L"hover-ok") {
+    // A tool-tip shows only while its window is active.
+    ::SetForegroundWindow(notice);
+    RECT link;
+    ::GetWindowRect(::GetDlgItem(notice, 1000), &link);
+    ::SetCursorPos((link.left + link.right) / 2, (link.top + link.bottom) / 2);
+    // One move: each one starts the tool-tip's delay anew.
+    ::PostMessageW(::GetDlgItem(notice, 1000), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    const DWORD start = ::GetTickCount();
+    while (TopWindows(processId, L"tooltips_class32").empty() && ::GetTickCount() - start < 3000) {
+      ::Sleep(kPollMs);
+    }
+    Report(L"tooltip", std::to_wstring(TopWindows(processId, L"tooltips_class32").size()));
+  }
+  if (action == L"enter") {
+    PostKey(ok, WM_KEYDOWN, VK_RETURN, 0);
+  } else {
+    ::PostMessageW(notice, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+  }
+  WatchInstallerRun(process, processId, notice);
+}
+
+// Whether the control's text, word-wrapped in the dialog's font (8-point Verdana), fits its height.
+bool Fits(HWND notice, HWND control) {
+  RECT client;
+  ::GetClientRect(control, &client);
+  HDC dc = ::GetDC(notice);
+  LOGFONTW font = {};
+  font.lfHeight = -::MulDiv(8, ::GetDeviceCaps(dc, LOGPIXELSY), 72);
+  font.lfWeight = FW_NORMAL;
+  font.lfCharSet = DEFAULT_CHARSET;
+  wcscpy(font.lfFaceName, L"Verdana");
+  HFONT created = ::CreateFontIndirectW(&font);
+  HGDIOBJ previous = ::SelectObject(dc, created);
+  const std::wstring text = WindowText(control);
+  RECT needed = client;
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  ::SelectObject(dc, previous);
+  ::DeleteObject(created);
+  ::ReleaseDC(notice, dc);
+  return needed.bottom <= client.bottom && needed.right <= client.right;
+}
+
+void Texts(HANDLE process, DWORD processId) {
+  const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
+  if (notice == nullptr) return;
+  for (int id : {IDOK, 1000, 1001, 1004}) {
+    const HWND control = ::GetDlgItem(notice, id);
+    const std::wstring n = std::to_wstring(id);
+    wchar_t styles[64];
+    wsprintfW(styles, L"%08lX %08lX", ::GetWindowLongW(control, GWL_STYLE),
+              ::GetWindowLongW(control, GWL_EXSTYLE));
+    Report(L"text" + n, WindowText(control));
+    if (id == 1001 || id == 1004) Report(L"fits" + n, Fits(notice, control) ? L"1" : L"0");
+    Report(L"style" + n, styles);
+  }
+}
+
+// A PNG of the notice's window at a Unix path, taken by ImageMagick's "import" from the X screen
+// (a Unix program started from a Win32 one runs as a Unix process).
+void Shot(HANDLE process, DWORD processId, const std::wstring& path) {
+  const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
+  if (notice == nullptr) return;
+  ::Sleep(kSettleMs);
+  RECT r;
+  ::GetWindowRect(notice, &r);
+  std::wstring command = L"/usr/bin/import -silent -window root -crop " +
+                         std::to_wstring(r.right - r.left) + L"x" +
+                         std::to_wstring(r.bottom - r.top) + L"+" + std::to_wstring(r.left) + L"+" +
+                         std::to_wstring(r.top) + L" " + path;
+  DWORD id = 0;
+  ScopedHandle taking(Start(L"", command, &id));
+  ::WaitForSingleObject(taking.get(), kExitWaitMs);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 2) return 2;
+  g_out = std::wstring(argv[1]) + L".out";
+  ::DeleteFileW(g_out.c_str());
+  ScopedHandle target;
+  DWORD targetId = 0;
+  std::vector<ScopedHandle> bystanders;
+  std::wstring spec = ReadUtf8(argv[1]);
+  for (size_t at = 0, end; at < spec.size(); at = end + 1) {
+    end = spec.find(L'\n', at);
+    if (end == std::wstring::npos) end = spec.size();
+    std::vector<std::wstring> f(1);
+    for (wchar_t c : spec.substr(at, end - at)) {
+      if (c == L'\t') f.emplace_back();
+      if (c != L'\t' && c != L'\r') f.back() += c;
+    }
+    f.resize(4);
+    if (f[0].compare(0, 4, L"reg-") == 0) RegistryStep(f);
+    if (f[0] == L"start") {
+      DWORD id = 0;
+      bystanders.emplace_back(Start(f[1], f[2], &id));
+    }
+    if (f[0] == L"run") target.reset(Start(f[1], f[2], &targetId));
+    if (f[0] == L"run-hidden-station") {
+      // A window station created without WSF_VISIBLE, as a service's is: nobody sees it.
+      HWINSTA own = ::GetProcessWindowStation();
+      HWINSTA station = ::CreateWindowStationW(L"BrantelHidden", 0, WINSTA_ALL_ACCESS, nullptr);
+      ::SetProcessWindowStation(station);
+      HDESK desk = ::CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+      ::SetProcessWindowStation(own);
+      wchar_t desktop[] = L"BrantelHidden\\Default";
+      target.reset(Start(f[1], f[2], &targetId, desktop));
+      ::WaitForSingleObject(target.get(), kExitWaitMs);
+      ::CloseDesktop(desk);
+      ::CloseWindowStation(station);
+    }
+    if (f[0] == L"attach") {
+      targetId = FindProcess(f[1]);
+      target.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, targetId));
+    }
+    if (f[0] == L"notice") Notice(target.get(), targetId, f[1]);
+    if (f[0] == L"texts") Texts(target.get(), targetId);
+    if (f[0] == L"shot") Shot(target.get(), targetId, f[1]);
+    if (f[0] == L"wait") {
+      if (::WaitForSingleObject(target.get(), kExitWaitMs) != WAIT_OBJECT_0) {
+        Report(L"exit", L"timeout");
+        ::TerminateProcess(target.get(), 1);
+      } else {
+        DWORD code = 0;
+        ::GetExitCodeProcess(target.get(), &code);
+        Report(L"exit", std::to_wstring(static_cast<int>(code)));
+      }
+    }
+  }
+  for (size_t i = 0; i < bystanders.size(); ++i) {
+    ::WaitForSingleObject(bystanders[i].get(), 2000);
+    DWORD code = 0;
+    ::GetExitCodeProcess(bystanders[i].get(), &code);
+    Report(L"bystander" + std::to_wstring(i),
+           code == STILL_ACTIVE ? L"running" : std::to_wstring(code));
+    ::TerminateProcess(bystanders[i].get(), 0);
+  }
+  return 0;
+}
