@@ -45,7 +45,8 @@ def drive(*steps, env=None):  # what the driver reported of the steps; a None in
 
 
 def machine(browser="7.0.6000.16386", **embedded):  # the registry: browser, maker's products
-    steps = [("reg-del", MAKER), ("reg-del", BROWSER)]
+    steps = [("reg-del", MAKER), ("reg-del", BROWSER), ("reg-sz", r"HKCR\http\shell\open\command",
+                                                    "", r'"C:\windows\system32\winebrowser.exe" "%1"')]
     if browser is not None:
         steps.append(("reg-sz", BROWSER, "Version", browser))
     for product, value in embedded.items():
@@ -60,24 +61,17 @@ def lines_since(size):
     return lines
 
 
-def runs_since(size):
-    """The runs appended to the log after `size` bytes: each run's messages after its header."""
-    lines = lines_since(size)
+def runs_since(size):  # the runs appended after `size` bytes: each run's messages after its header
     runs = []
-    while lines:
-        header, lines = lines[:5], lines[5:]
-        assert header[:2] == [".", "."]
-        assert [STAMP.fullmatch(h)[1] for h in header[2:]] == ["*" * 63, "SW: Brantel.exe", "*" * 63]
-        run = []
-        while lines and lines[0] != ".":
-            match = STAMP.fullmatch(lines.pop(0))
-            assert match, "a line without its stamp or final full stop"
-            run.append(match[1])
-        runs.append(run)
+    for run in "\n".join([""] + lines_since(size) + [""]).split("\n.\n.\n")[1:]:
+        stamped = [STAMP.fullmatch(line) for line in run.split("\n") if line]
+        assert all(stamped), "a line without its stamp or final full stop"
+        assert [m[1] for m in stamped[:3]] == ["*" * 63, "SW: Brantel.exe", "*" * 63]
+        runs.append([m[1] for m in stamped[3:]])
     return runs
 
 
-def log_size():
+def log_size():  # where the next run's lines will start
     return LOG.stat().st_size if LOG.exists() else 0
 
 

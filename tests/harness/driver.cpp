@@ -31,7 +31,6 @@ constexpr DWORD kNoticeWaitMs = 20000;
 constexpr DWORD kExitWaitMs = 30000;
 constexpr DWORD kPollMs = 20;
 constexpr DWORD kSettleMs = 400;
-constexpr wchar_t kDenyWrite[] = L"D:(D;;0x6;;;WD)(A;;KA;;;WD)";
 
 std::wstring g_out;
 // One line a report: a value's backslashes and line ends are escaped as in C.
@@ -60,8 +59,8 @@ void RegistryStep(const std::vector<std::wstring>& f) {
     ScopedRegKey key;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (::RegOpenKeyExW(root, path.c_str(), 0, WRITE_DAC, key.receive()) == 0 &&
-        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(kDenyWrite, SDDL_REVISION_1,
-                                                               &descriptor, nullptr)) {
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr)) {
       ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
       ::LocalFree(descriptor);
     }
@@ -121,7 +120,6 @@ BOOL CALLBACK Collect(HWND window, LPARAM data) {
   return TRUE;
 }
 
-// The visible top-level windows of the process.
 std::vector<HWND> TopWindows(DWORD processId, const wchar_t* className) {
   Search search{processId, className, {}};
   ::EnumWindows(&Collect, reinterpret_cast<LPARAM>(&search));
@@ -159,8 +157,7 @@ void Click(HWND control) {
   ::PostMessageW(control, WM_LBUTTONUP, 0, at);
 }
 
-// After OK, while the installer runs: what of the program is still on the screen, and whether
-// its hidden notice still answers a message sent from another process.
+// After OK, while the installer runs: what of it is still shown, and whether the notice answers.
 void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
   const DWORD start = ::GetTickCount();
   while (::IsWindowVisible(notice) && ::GetTickCount() - start < kNoticeWaitMs) ::Sleep(kPollMs);
@@ -175,7 +172,6 @@ void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
 
 void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
   const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
-  Report(L"notice", notice ? L"1" : L"0");
   if (notice == nullptr || action == L"none") return;
   ::Sleep(kSettleMs);
   const HWND ok = ::GetDlgItem(notice, IDOK);
@@ -253,8 +249,7 @@ void Texts(HANDLE process, DWORD processId) {
   }
 }
 
-// A PNG of the notice's window at a Unix path, taken by ImageMagick's "import" from the X screen
-// (a Unix program started from a Win32 one runs as a Unix process).
+// A PNG of the notice's window at a Unix path, by ImageMagick's "import" (run as a Unix process).
 void Shot(HANDLE process, DWORD processId, const std::wstring& path) {
   const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
   if (notice == nullptr) return;

@@ -1,5 +1,4 @@
-// A library that leaves a trace of every load: on attach it appends "loaded" to "<its own full
-// path>.loaded". Planted under a system library's name, it shows whether a process loaded it.
+// Planted under a system library's name: every load appends "loaded" to "<its own path>.loaded".
 #include <windows.h>
 
 #include "tests/harness/files.h"

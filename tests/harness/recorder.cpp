@@ -1,8 +1,7 @@
-// Stands in for an installer. Each run appends what it was given to "<own path>.record" (UTF-8):
-//   run / command=<its command line> / workdir=<its current directory> / module=<its own path>
-// then, when these files exist beside it: "<own path>.run" holds a command line that it starts
-// and waits for (an installer that starts the prerequisite); "<own path>.sleep" holds
-// milliseconds to wait. It exits with the number in "<own path>.exitcode" (decimal or 0x-hex).
+// Stands in for an installer. Each run appends to "<own path>.record" (UTF-8) "run", then
+// "command=", "workdir=" and "module=" lines; starts and waits for the command line in
+// "<own path>.run" (an installer that starts the prerequisite), if any; waits the milliseconds in
+// "<own path>.sleep"; and exits with the number in "<own path>.exitcode" (decimal or 0x-hex).
 #include <windows.h>
 
 #include <cwchar>
