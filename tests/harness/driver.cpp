@@ -12,6 +12,8 @@
 //                        escape, altf4, close (the last three are then followed by ok)
 //   texts                the controls' texts and styles, and whether the texts fit
 //   shot PATH            a PNG of the notice's window at a Unix path
+//   hold-log PATH | release-log MS   a slow writer of the log: holds its lock, then after MS
+//                        appends "HELD" and lets the others go
 //   wait                 waits for the program under test and reports its whole exit code
 #include <windows.h>
 #include <sddl.h>
@@ -41,7 +43,6 @@ void Report(const std::wstring& key, const std::wstring& value) {
   AppendUtf8(g_out, key + L"\t" + escaped + L"\n");
 }
 
-// Every row starts from a machine it resets, so a denied key needs no restoring.
 void RegistryStep(const std::vector<std::wstring>& f) {
   const HKEY root = f[1].compare(0, 5, L"HKCR\\") == 0 ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
   const std::wstring path = f[1].substr(5);
@@ -138,7 +139,6 @@ HWND WaitForDialog(HANDLE process, DWORD processId, HWND owner, DWORD waitMs) {
   return nullptr;
 }
 
-// The text the platform keeps for a window of another process.
 std::wstring WindowText(HWND window) {
   wchar_t text[8192] = {};
   return std::wstring(text, static_cast<size_t>(::GetWindowTextW(window, text, 8192)));
@@ -161,7 +161,7 @@ void Click(HWND control) {
 void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
   const DWORD start = ::GetTickCount();
   while (::IsWindowVisible(notice) && ::GetTickCount() - start < kNoticeWaitMs) ::Sleep(kPollMs);
-  ::Sleep(kSettleMs);
+  ::Sleep(3 * kSettleMs);  // the installer has started and is idle
   if (::WaitForSingleObject(process, 0) != WAIT_TIMEOUT) return;
   Report(L"visible-while-installing", std::to_wstring(TopWindows(processId, nullptr).size()));
   DWORD_PTR answer = 0;
@@ -199,7 +199,7 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     // One move: each one starts the tool-tip's delay anew.
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
     const DWORD start = ::GetTickCount();
-    while (TopWindows(processId, L"tooltips_class32").empty() && ::GetTickCount() - start < 3000) {
+    while (TopWindows(processId, L"tooltips_class32").empty() && ::GetTickCount() - start < 5000) {
       ::Sleep(kPollMs);
     }
     Report(L"tooltip", std::to_wstring(TopWindows(processId, L"tooltips_class32").size()));
@@ -274,6 +274,10 @@ int wmain(int argc, wchar_t** argv) {
   ScopedHandle target;
   DWORD targetId = 0;
   std::vector<ScopedHandle> bystanders;
+  ScopedFileHandle log;
+  OVERLAPPED region = {};  // the byte far past any end of the log that its writers lock
+  region.Offset = 0xFFFFFFFE;
+  region.OffsetHigh = 0x7FFFFFFF;
   std::wstring spec = ReadUtf8(argv[1]);
   for (size_t at = 0, end; at < spec.size(); at = end + 1) {
     end = spec.find(L'\n', at);
@@ -310,6 +314,18 @@ int wmain(int argc, wchar_t** argv) {
     if (f[0] == L"notice") Notice(target.get(), targetId, f[1]);
     if (f[0] == L"texts") Texts(target.get(), targetId);
     if (f[0] == L"shot") Shot(target.get(), targetId, f[1]);
+    if (f[0] == L"hold-log") {  // takes the writers' lock of the log at f[1], as a slow writer
+      log.reset(::CreateFileW(f[1].c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
+                              nullptr));
+      ::LockFileEx(log.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &region);
+    }
+    if (f[0] == L"release-log") {  // after f[1] ms, appends a line and lets the writers go
+      DWORD written = 0;
+      ::Sleep(std::wcstoul(f[1].c_str(), nullptr, 0));
+      ::WriteFile(log.get(), "HELD\r\n", 6, &written, nullptr);
+      ::UnlockFileEx(log.get(), 0, 1, 0, &region);
+    }
     if (f[0] == L"wait") {
       if (::WaitForSingleObject(target.get(), kExitWaitMs) != WAIT_OBJECT_0) {
         Report(L"exit", L"timeout");

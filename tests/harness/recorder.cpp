@@ -1,7 +1,6 @@
-// Stands in for an installer. Each run appends to "<own path>.record" (UTF-8) "run", then
-// "command=", "workdir=" and "module=" lines; starts and waits for the command line in
-// "<own path>.run" (an installer that starts the prerequisite), if any; waits the milliseconds in
-// "<own path>.sleep"; and exits with the number in "<own path>.exitcode" (decimal or 0x-hex).
+// Stands in for an installer: appends "run", "command=", "workdir=" and "module=" lines to
+// "<own path>.record" (UTF-8), is idle at once, starts and waits for the command line in "<own
+// path>.run", waits the milliseconds in "<own path>.sleep", exits with "<own path>.exitcode".
 #include <windows.h>
 
 #include <cwchar>
@@ -14,6 +13,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   ::GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
   ::GetCurrentDirectoryW(MAX_PATH * 4, directory);
   const std::wstring self = path;
+  MSG message;  // idle, as an installer whose window waits for input
+  ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
   AppendUtf8(self + L".record", L"run\r\ncommand=" + std::wstring(::GetCommandLineW()) +
                                     L"\r\nworkdir=" + directory + L"\r\nmodule=" + self + L"\r\n");
   std::wstring child = ReadUtf8(self + L".run");
