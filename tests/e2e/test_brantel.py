@@ -34,12 +34,12 @@ def kit(name, ini=None, codes=None, sleep=0):  # Brantel.exe and stand-in instal
 
 
 def drive(*steps, env=None):  # what the driver reported of the steps; a None in env unsets
-    spec = BOX / "spec.txt"
-    spec.write_text("\n".join("\t".join(map(str, s)) for s in steps), encoding="utf-8")
+    script = BOX / "steps.txt"
+    script.write_text("\n".join("\t".join(map(str, s)) for s in steps), encoding="utf-8")
     environment = {k: v for k, v in {**os.environ, **(env or {})}.items() if v is not None}
-    subprocess.run(["wine", str(BUILD / "driver.exe"), win(spec)], cwd=PREFIX, env=environment,
+    subprocess.run(["wine", str(BUILD / "driver.exe"), win(script)], cwd=PREFIX, env=environment,
                    check=True, timeout=120, stdin=subprocess.DEVNULL)
-    lines = pathlib.Path(str(spec) + ".out").read_text(encoding="utf-8").splitlines()
+    lines = pathlib.Path(str(script) + ".out").read_text(encoding="utf-8").splitlines()
     return {key: re.sub(r"\\(.)", lambda m: "\n" if m[1] == "n" else m[1], value)
             for key, _, value in (line.partition("\t") for line in lines)}
 

@@ -1,7 +1,7 @@
 // Drives one scenario inside the Wine prefix, as an installer and a user would:
-//   driver <spec file>
-// The spec holds one step a line, fields separated by tabs; what the steps see is written, a
-// "key<TAB>value" line each, to "<spec file>.out" (UTF-8):
+//   driver <script>
+// The script holds one step a line, fields separated by tabs; what the steps see is written, a
+// "key<TAB>value" line each, to "<script>.out" (UTF-8):
 //   reg-sz KEY NAME TEXT | reg-dword KEY NAME N | reg-del KEY [NAME] | reg-deny-write KEY,
 //                        each KEY under HKLM or HKCR ("HKLM\SOFTWARE\...")
 //   start EXE ARGS       starts a bystander (a "setup.exe"); its exit code is reported at the end
@@ -278,12 +278,12 @@ int wmain(int argc, wchar_t** argv) {
   OVERLAPPED region = {};  // the byte far past any end of the log that its writers lock
   region.Offset = 0xFFFFFFFE;
   region.OffsetHigh = 0x7FFFFFFF;
-  std::wstring spec = ReadUtf8(argv[1]);
-  for (size_t at = 0, end; at < spec.size(); at = end + 1) {
-    end = spec.find(L'\n', at);
-    if (end == std::wstring::npos) end = spec.size();
+  const std::wstring script = ReadUtf8(argv[1]);
+  for (size_t at = 0, end; at < script.size(); at = end + 1) {
+    end = script.find(L'\n', at);
+    if (end == std::wstring::npos) end = script.size();
     std::vector<std::wstring> f(1);
-    for (wchar_t c : spec.substr(at, end - at)) {
+    for (wchar_t c : script.substr(at, end - at)) {
       if (c == L'\t') f.emplace_back();
       if (c != L'\t' && c != L'\r') f.back() += c;
     }
