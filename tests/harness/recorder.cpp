@@ -13,8 +13,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   ::GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
   ::GetCurrentDirectoryW(MAX_PATH * 4, directory);
   const std::wstring self = path;
-  MSG message;  // idle, as an installer whose window waits for input
-  ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+  ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);  // idle, as one waiting for input
   AppendUtf8(self + L".record", L"run\r\ncommand=" + std::wstring(::GetCommandLineW()) +
                                     L"\r\nworkdir=" + directory + L"\r\nmodule=" + self + L"\r\n");
   std::wstring child = ReadUtf8(self + L".run");
