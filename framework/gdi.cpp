@@ -9,9 +9,9 @@
 namespace {
 
 // Common controls before version 6 accept only the tool record of that era; version 6 accepts
-// it too, so the program never sends the larger one.
+// it too, so the program never sends the larger one. (The size holds for 32-bit programs.)
 constexpr UINT kToolInfoSize = offsetof(TOOLINFOW, lParam) + sizeof(LPARAM);
-static_assert(kToolInfoSize == 44, "the tool record of common controls 4.70 to 5.x");
+static_assert(sizeof(void*) != 4 || kToolInfoSize == 44, "common controls 4.70 to 5.x");
 
 TOOLINFOW ToolRecord(CWnd* window, UINT id) {
   TOOLINFOW tool = {};

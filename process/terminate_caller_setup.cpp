@@ -16,8 +16,8 @@ constexpr UINT kTerminatedExitCode = 0;
 
 static_assert(kTerminateRights == 0x100001, "end the process, nothing more");
 // The sizes that every Windows version from XP on accepts for a 32-bit caller.
-static_assert(sizeof(PROCESSENTRY32W) == 556, "PROCESSENTRY32W as Windows XP knows it");
-static_assert(sizeof(MODULEENTRY32W) == 1064, "MODULEENTRY32W as Windows XP knows it");
+static_assert(sizeof(void*) != 4 || sizeof(PROCESSENTRY32W) == 556, "as Windows XP knows it");
+static_assert(sizeof(void*) != 4 || sizeof(MODULEENTRY32W) == 1064, "as Windows XP knows it");
 
 CString ToUpper(CString text) {
   if (!text.empty()) ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
