@@ -3,6 +3,7 @@ import os, pathlib, re, shutil, subprocess, time, pytest
 
 PREFIX = pathlib.Path(os.environ["WINEPREFIX"])
 BUILD = pathlib.Path(os.environ["BRANTEL_BUILD"])
+WINE = os.environ.get("BRANTEL_WINE", "wine")
 SOURCE = pathlib.Path(__file__).resolve().parents[2]
 SHOTS = os.environ.get("BRANTEL_SCREENSHOTS")
 C = PREFIX / "drive_c"
@@ -37,7 +38,7 @@ def drive(*steps, env=None):  # what the driver reported of the steps; a None in
     script = BOX / "steps.txt"
     script.write_text("\n".join("\t".join(map(str, s)) for s in steps), encoding="utf-8")
     environment = {k: v for k, v in {**os.environ, **(env or {})}.items() if v is not None}
-    subprocess.run(["wine", str(BUILD / "driver.exe"), win(script)], cwd=PREFIX, env=environment,
+    subprocess.run([WINE, str(BUILD / "driver.exe"), win(script)], cwd=PREFIX, env=environment,
                    check=True, timeout=120, stdin=subprocess.DEVNULL)
     lines = pathlib.Path(str(script) + ".out").read_text(encoding="utf-8").splitlines()
     return {key: re.sub(r"\\(.)", lambda m: "\n" if m[1] == "n" else m[1], value)
