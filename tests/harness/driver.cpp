@@ -217,12 +217,8 @@ bool Fits(HWND notice, HWND control) {
   RECT client;
   ::GetClientRect(control, &client);
   HDC dc = ::GetDC(notice);
-  LOGFONTW font = {};
-  font.lfHeight = -::MulDiv(8, ::GetDeviceCaps(dc, LOGPIXELSY), 72);
-  font.lfWeight = FW_NORMAL;
-  font.lfCharSet = DEFAULT_CHARSET;
-  wcscpy(font.lfFaceName, L"Verdana");
-  HFONT created = ::CreateFontIndirectW(&font);
+  HFONT created = ::CreateFontW(-::MulDiv(8, ::GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0,
+                                FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Verdana");
   HGDIOBJ previous = ::SelectObject(dc, created);
   const std::wstring text = WindowText(control);
   RECT needed = client;
