@@ -37,11 +37,38 @@ constexpr DWORD kAppendLockRetryMs = 1;
 // lock below would fail on every line.
 constexpr DWORD kLogAccess = FILE_APPEND_DATA | FILE_READ_DATA;
 
+// Declared only for systems after the program's floor (Windows Vista on); looked up at run time.
+using GetFileInformationByHandleExFn = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+constexpr int kFileStandardInfo = 1;
+constexpr int kFileAttributeTagInfo = 9;
+struct FileStandardInfo {
+  LARGE_INTEGER allocationSize;
+  LARGE_INTEGER endOfFile;
+  DWORD numberOfLinks;
+  BOOLEAN deletePending;
+  BOOLEAN directory;
+};
+struct FileAttributeTagInfo {
+  DWORD fileAttributes;
+  DWORD reparseTag;
+};
+
 // The log lives in a folder every user may write to, and runs are often elevated: a link planted
 // there under the log's name must not lead our lines into a file its planter may not change. The
 // log is opened without following a reparse point, and written only when it is a plain file with
-// one name.
+// one name. From Windows Vista on, the file alone answers; Windows XP has only
+// GetFileInformationByHandle, which also asks for the volume's serial number (under Wine a round
+// trip to its mount manager, most of the time a log line took).
 bool IsPlainFile(HANDLE file) {
+  const auto query = reinterpret_cast<GetFileInformationByHandleExFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetFileInformationByHandleEx")));
+  if (query != nullptr) {
+    FileStandardInfo standard = {};
+    FileAttributeTagInfo tag = {};
+    return query(file, kFileStandardInfo, &standard, sizeof(standard)) &&
+           query(file, kFileAttributeTagInfo, &tag, sizeof(tag)) && standard.numberOfLinks == 1 &&
+           (tag.fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+  }
   BY_HANDLE_FILE_INFORMATION info = {};
   if (!::GetFileInformationByHandle(file, &info)) return false;
   return info.nNumberOfLinks == 1 && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
