@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "framework/win_app.h"
+#include "framework/wnd.h"
 #include "log/log_to_file.h"
 
 namespace {
@@ -12,15 +14,13 @@ namespace {
 // handled again.
 constexpr DWORD kIdleWaitSliceMs = 100;
 
-BOOL CALLBACK StopAtFirstWindow(HWND, LPARAM found) {
-  *reinterpret_cast<bool*>(found) = true;
-  return FALSE;
-}
-
+// Whether this thread has a window that others may send messages to: the application's main
+// window (the notice, hidden while the installer runs). The framework knows; asking the window
+// manager to list the thread's windows would go through the desktop window, which under Wine sets
+// up the display driver, about 10 ms on the paths that show no window at all.
 bool ThreadOwnsWindow() {
-  bool found = false;
-  ::EnumThreadWindows(::GetCurrentThreadId(), &StopAtFirstWindow, reinterpret_cast<LPARAM>(&found));
-  return found;
+  const CWinApp* app = AfxGetApp();
+  return app != nullptr && app->m_pMainWnd != nullptr && app->m_pMainWnd->m_hWnd != nullptr;
 }
 
 // Handles the messages other threads and processes have sent to this thread's windows; posted
