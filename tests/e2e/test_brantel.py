@@ -1,11 +1,12 @@
 """Brantel.exe under Wine, started as an installer starts it by tests/harness/driver.exe."""
-import os, pathlib, re, shutil, subprocess, time, pytest
+import itertools, os, pathlib, re, shutil, subprocess, pytest
+from PIL import Image
 
 PREFIX = pathlib.Path(os.environ["WINEPREFIX"])
 BUILD = pathlib.Path(os.environ["BRANTEL_BUILD"])
 WINE = os.environ.get("BRANTEL_WINE", "wine")
 SOURCE = pathlib.Path(__file__).resolve().parents[2]
-SHOTS = os.environ.get("BRANTEL_SCREENSHOTS")
+SHOTS = os.environ["BRANTEL_SCREENSHOTS"]
 C = PREFIX / "drive_c"
 BOX = C / "brantel-tests"
 LOG = C / "users/Public/Documents/Vorn.log"
@@ -165,6 +166,12 @@ LANGUAGES = {int(p.name.split("_")[1]): {k: v.replace('""', '"') for k, v in re.
 FALLBACKS = [(1033, 2057, 2057), (1031, 7, 7), (1055, 1055, 2057), (0, None, None)]
 
 
+def ink_gaps(shot, x, y, w, h):  # per line of ink in a box of the shot: its gap to the right edge
+    image = Image.open(shot).convert("L").crop((x, y, x + w, y + h)).point(lambda v: 255 * (v < 153))
+    rows = [image.crop((0, row, w, row + 1)).getbbox() for row in range(h)]
+    return [w - max(box[2] for box in line) for ink, line in itertools.groupby(rows, bool) if ink]
+
+
 def expected_texts(ok_lang, lang):
     texts = {**LANGUAGES[2057], **LANGUAGES[lang]}
     ok = LANGUAGES[ok_lang]["IDS_OK"]
@@ -177,9 +184,9 @@ def expected_texts(ok_lang, lang):
                          [(lang, lang, lang) for lang in sorted(LANGUAGES) if
                           len(LANGUAGES[lang]) == 5] + FALLBACKS)
 def test_notice_texts(lang, ok_lang, text_lang):
-    folder = kit(f"lang-{lang}", sleep=0)
-    steps = [("texts",)] + ([("shot", f"{SHOTS}/notice-{lang}.png")] if SHOTS else [])
-    out = brantel(folder, f"/l {lang}", None, machine(), after=steps + [("notice", "ok")])
+    folder, shot = kit(f"lang-{lang}", sleep=0), f"{SHOTS}/notice-{lang}.png"
+    out = brantel(folder, f"/l {lang}", None, machine(), after=[("texts",), ("shot", shot),
+                                                                ("notice", "ok")])
     assert out["exit"] == "0"
     if ok_lang is not None:
         assert (out["text1"], out["text1001"], out["text1004"]) == \
@@ -187,16 +194,18 @@ def test_notice_texts(lang, ok_lang, text_lang):
     assert out["fits1001"] == out["fits1004"] == "1"
     # Hebrew and Arabic read right to left in a mirrored notice; the others are left as they were.
     rtl = text_lang in (1037, 14337)
-    for text in ("style1001", "style1004"):
+    for text in ("style1001", "style1004"):  # and on the screen, each line ends at the right edge
         assert int(out[text].split()[1], 16) & 0x402000 == (0x402000 if rtl else 0)
+        gaps = ink_gaps(shot, *map(int, out[text].split()[2:])) if rtl else [0]
+        assert gaps and max(gaps) <= 3, gaps
     assert not rtl or "®" not in out["text1001"].replace("®\u200e", "")  # marked left to right
     assert out["text1000"] == "http://www.microsoft.com/windows/internet-explorer/"
 
 
 @pytest.mark.parametrize("action", ["hover-ok", "enter", "escape", "altf4", "close"])
 def test_leaving_with_ok(action):
-    """OK and Enter run the installer with the notice and all it owns hidden, still answering
-    messages sent to it; Escape, Alt+F4 and the close request leave it open."""
+    # OK and Enter run the installer with all the notice owns hidden, the notice still answering
+    # messages sent to it; Escape, Alt+F4 and the close request leave it open.
     folder = kit(f"leave-{action}", codes={"ie_setup_2057.exe": 1602}, sleep=2500)
     out = brantel(folder, "", action, machine())
     assert out["exit"] == "1602"
@@ -266,9 +275,8 @@ def test_log_that_is_a_hard_link_is_left_alone():
 
 
 def test_planted_libraries_are_never_loaded():
-    """A marker library beside the program under a system library's name, which the platform
-    would load first when asked to find it by name; and as the help program the link's cursor
-    is read from, which is read as data and never run."""
+    # A marker library beside the program under a system library's name, which the platform would
+    # load first when asked by name; and as the help program the link's cursor is read from.
     folder = kit("planted")
     for name in ["comctl32.dll", "version.dll"]:
         shutil.copy(BUILD / "module_marker.dll", folder / name)

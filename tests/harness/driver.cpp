@@ -10,7 +10,7 @@
 //   attach NAME          takes as the program under test the running process of that file name
 //   notice ACTION        waits for the notice (or the end), then: none, ok, enter, link, hover-ok,
 //                        escape, altf4, close (the last three are then followed by ok)
-//   texts                the controls' texts and styles, and whether the texts fit
+//   texts                the controls' texts, styles and boxes, and whether the texts fit
 //   shot PATH            a PNG of the notice's window at a Unix path
 //   hold-log PATH | release-log MS   a slow writer of the log: holds its lock, then after MS
 //                        appends "HELD" and lets the others go
@@ -69,7 +69,7 @@ void RegistryStep(const std::vector<std::wstring>& f) {
 }
 
 // An empty exe runs args as a whole command line; desktop is "station\desktop", or null.
-HANDLE Start(const std::wstring& exe, const std::wstring& args, DWORD* id,
+HANDLE Start(const std::wstring& exe, const std::wstring& args, DWORD* id = nullptr,
              wchar_t* desktop = nullptr) {
   std::wstring commandLine =
       exe.empty() ? args : L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
@@ -83,7 +83,7 @@ HANDLE Start(const std::wstring& exe, const std::wstring& args, DWORD* id,
     return nullptr;
   }
   ScopedHandle(info.hThread).reset();
-  *id = info.dwProcessId;
+  if (id != nullptr) *id = info.dwProcessId;
   return info.hProcess;
 }
 
@@ -149,14 +149,6 @@ void PostKey(HWND window, UINT message, WPARAM key, LPARAM flags) {
   ::PostMessageW(window, message + 1, key, flags | 1 | 0xC0000000);
 }
 
-void Click(HWND control) {
-  RECT client;
-  ::GetClientRect(control, &client);
-  const LPARAM at = MAKELPARAM(client.right / 2, client.bottom / 2);
-  ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  ::PostMessageW(control, WM_LBUTTONUP, 0, at);
-}
-
 // After OK, while the installer runs: what of it is still shown, and whether the notice answers.
 void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
   const DWORD start = ::GetTickCount();
@@ -183,7 +175,8 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     Report(L"open-after-" + action, ::IsWindowVisible(notice) ? L"1" : L"0");
   }
   if (action == L"link") {
-    Click(::GetDlgItem(notice, 1000));
+    ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));  // a click
     if (HWND box = WaitForDialog(process, processId, notice, 2000)) {
       Report(L"message-box", WindowText(::GetDlgItem(box, 0xFFFF)));
       ::PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -191,13 +184,13 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     return;
   }
   if (action == L"hover-ok") {
-    // A tool-tip shows only while its window is active.
+    // A tool-tip shows only while its window is active, once the pointer has rested on the tool:
+    // the pointer moves there as a user's would, through X (a warp by Wine may be taken back).
     ::SetForegroundWindow(notice);
     RECT link;
     ::GetWindowRect(::GetDlgItem(notice, 1000), &link);
-    ::SetCursorPos((link.left + link.right) / 2, (link.top + link.bottom) / 2);
-    // One move: each one starts the tool-tip's delay anew.
-    ::PostMessageW(::GetDlgItem(notice, 1000), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    const std::wstring to = std::to_wstring(link.left + 4) + L" " + std::to_wstring(link.top + 4);
+    ScopedHandle moving(Start(L"", L"/usr/bin/xdotool mousemove " + to));
     const DWORD start = ::GetTickCount();
     while (TopWindows(processId, L"tooltips_class32").empty() && ::GetTickCount() - start < 5000) {
       ::Sleep(kPollMs);
@@ -236,9 +229,13 @@ void Texts(HANDLE process, DWORD processId) {
   for (int id : {IDOK, 1000, 1001, 1004}) {
     const HWND control = ::GetDlgItem(notice, id);
     const std::wstring n = std::to_wstring(id);
-    wchar_t styles[64];
-    wsprintfW(styles, L"%08lX %08lX", ::GetWindowLongW(control, GWL_STYLE),
-              ::GetWindowLongW(control, GWL_EXSTYLE));
+    RECT at, window;  // the control's box in the window, as a shot of the window has it
+    ::GetWindowRect(control, &at);
+    ::GetWindowRect(notice, &window);
+    wchar_t styles[96];
+    wsprintfW(styles, L"%08lX %08lX %ld %ld %ld %ld", ::GetWindowLongW(control, GWL_STYLE),
+              ::GetWindowLongW(control, GWL_EXSTYLE), at.left - window.left, at.top - window.top,
+              at.right - at.left, at.bottom - at.top);
     Report(L"text" + n, WindowText(control));
     if (id == 1001 || id == 1004) Report(L"fits" + n, Fits(notice, control) ? L"1" : L"0");
     Report(L"style" + n, styles);
@@ -256,8 +253,7 @@ void Shot(HANDLE process, DWORD processId, const std::wstring& path) {
                          std::to_wstring(r.right - r.left) + L"x" +
                          std::to_wstring(r.bottom - r.top) + L"+" + std::to_wstring(r.left) + L"+" +
                          std::to_wstring(r.top) + L" " + path;
-  DWORD id = 0;
-  ScopedHandle taking(Start(L"", command, &id));
+  ScopedHandle taking(Start(L"", command));
   ::WaitForSingleObject(taking.get(), kExitWaitMs);
 }
 
@@ -285,10 +281,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     f.resize(4);
     if (f[0].compare(0, 4, L"reg-") == 0) RegistryStep(f);
-    if (f[0] == L"start") {
-      DWORD id = 0;
-      bystanders.emplace_back(Start(f[1], f[2], &id));
-    }
+    if (f[0] == L"start") bystanders.emplace_back(Start(f[1], f[2]));
     if (f[0] == L"run") target.reset(Start(f[1], f[2], &targetId));
     if (f[0] == L"run-hidden-station") {
       // A window station created without WSF_VISIBLE, as a service's is: nobody sees it.

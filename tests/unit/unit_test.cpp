@@ -78,9 +78,7 @@ TEST_CASE("Brantel.exe carries its resources") {
   CHECK(manifest.find("Common-Controls\" version=\"6.0.0.0\"") != std::string::npos);
   CHECK(manifest.find("level=\"asInvoker\"") != std::string::npos);
   size_t systems = 0;  // Vista, 7, 8, 8.1 and 10
-  for (size_t at = 0; (at = manifest.find("<supportedOS Id=", at + 1)) != std::string::npos;) {
-    ++systems;
-  }
+  for (size_t at = 0; (at = manifest.find("<supportedOS", at + 1)) != std::string::npos;) ++systems;
   CHECK(systems == 5);
 
   std::string version(::GetFileVersionInfoSizeW(exe.c_str(), nullptr), '\0');
@@ -93,8 +91,7 @@ TEST_CASE("Brantel.exe carries its resources") {
   };
   CHECK(*static_cast<DWORD*>(query(L"\\VarFileInfo\\Translation")) == 0x04E40410);
   const auto* fixed = static_cast<VS_FIXEDFILEINFO*>(query(L"\\"));
-  CHECK(fixed->dwFileVersionMS == 0x002E0000);
-  CHECK(fixed->dwFileVersionLS == 0x00000004);
+  CHECK((fixed->dwFileVersionMS == 0x002E0000 && fixed->dwFileVersionLS == 0x00000004));
   for (const wchar_t* name :
        {L"FileDescription", L"InternalName", L"OriginalFilename", L"ProductName"}) {
     const std::wstring path = std::wstring(L"\\StringFileInfo\\041004E4\\") + name;
