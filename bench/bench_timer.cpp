@@ -107,7 +107,7 @@ HWND WaitForDialog(HANDLE process, DWORD processId, LONGLONG start) {
 // takes too long.
 bool WaitForChild(HANDLE process, DWORD processId, LONGLONG start) {
   for (;;) {
-    ScopedHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
