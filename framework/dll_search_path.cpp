@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "framework/system_library.h"
+
 namespace {
 
 // Declared only for newer systems than the program's floor; looked up at run time.
@@ -12,12 +14,10 @@ using SetDllDirectoryWFn = BOOL(WINAPI*)(LPCWSTR);
 }  // namespace
 
 void HardenDllSearchPath() {
-  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  if (kernel == nullptr) return;
-  auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  const auto set_default =
+      GetLibraryFunction<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories");
   if (set_default != nullptr && set_default(kLoadLibrarySearchSystem32)) return;
-  auto set_directory = reinterpret_cast<SetDllDirectoryWFn>(
-      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDllDirectoryW")));
+  const auto set_directory = GetLibraryFunction<SetDllDirectoryWFn>(kernel, "SetDllDirectoryW");
   if (set_directory != nullptr) set_directory(L"");
 }

@@ -10,10 +10,15 @@
 // cannot be read or the library cannot be loaded.
 ScopedModule LoadSystemLibrary(const CString& fileName);
 
-// The address of an exported function as the caller's function-pointer type, or null.
+// The address of an exported function as the caller's function-pointer type, or null; the module
+// may be one the caller does not own (kernel32's, from GetModuleHandleW).
+template <typename Function>
+Function GetLibraryFunction(HMODULE library, const char* name) {
+  if (library == nullptr) return nullptr;
+  // FARPROC to any other function type goes through void*, which the compiler does not warn on.
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
+}
 template <typename Function>
 Function GetLibraryFunction(const ScopedModule& library, const char* name) {
-  if (!library) return nullptr;
-  // FARPROC to any other function type goes through void*, which the compiler does not warn on.
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(library.get(), name)));
+  return GetLibraryFunction<Function>(library.get(), name);
 }

@@ -9,6 +9,7 @@
 #include <new>
 #include <utility>
 
+#include "framework/system_library.h"
 #include "framework/unique_handle.h"
 
 namespace {
@@ -60,8 +61,8 @@ struct FileAttributeTagInfo {
 // GetFileInformationByHandle, which also asks for the volume's serial number (under Wine a round
 // trip to its mount manager, most of the time a log line took).
 bool IsPlainFile(HANDLE file) {
-  const auto query = reinterpret_cast<GetFileInformationByHandleExFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetFileInformationByHandleEx")));
+  const auto query = GetLibraryFunction<GetFileInformationByHandleExFn>(
+      ::GetModuleHandleW(L"kernel32.dll"), "GetFileInformationByHandleEx");
   if (query != nullptr) {
     FileStandardInfo standard = {};
     FileAttributeTagInfo tag = {};

@@ -110,14 +110,10 @@ CString GetLocalizedString(UINT id, LANGID language) {
   return GetLocalizedString(nullptr, id, language);
 }
 
-LANGID GetLocalizedStringLanguage(HMODULE module, UINT id, LANGID language) {
-  LANGID found = LANG_NEUTRAL;
-  LoadLocalizedString(module, id, language, &found);
-  return found;
-}
-
 LANGID GetLocalizedStringLanguage(UINT id, LANGID language) {
-  return GetLocalizedStringLanguage(nullptr, id, language);
+  LANGID found = LANG_NEUTRAL;
+  LoadLocalizedString(nullptr, id, language, &found);
+  return found;
 }
 
 bool IsRightToLeftLanguage(LANGID language) {

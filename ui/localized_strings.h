@@ -25,7 +25,6 @@ CString GetLocalizedString(UINT id, LANGID language);
 // id the table is stored under, which is not always the id asked for (the platform finds the
 // table stored under 7 for 1031, and the user's language for a neutral id); 2057 when the text
 // falls back to English; LANG_NEUTRAL when there is no text.
-LANGID GetLocalizedStringLanguage(HMODULE module, UINT id, LANGID language);
 LANGID GetLocalizedStringLanguage(UINT id, LANGID language);
 
 // Whether text in the language is written right to left (Arabic, Hebrew, Persian, Urdu, Syriac,
