@@ -11,26 +11,25 @@
 
 #include <cwchar>
 
+#include "framework/unique_handle.h"
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   wchar_t path[MAX_PATH + 16] = {};
   if (SUCCEEDED(
           ::SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS, nullptr, SHGFP_TYPE_CURRENT, path))) {
     std::wcscat(path, L"\\floor.log");
-    const HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      DWORD written = 0;
-      ::WriteFile(file, "floor\r\n", 7, &written, nullptr);
-      ::CloseHandle(file);
-    }
+    ScopedFileHandle file(::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file) ::WriteFile(file.get(), "floor\r\n", 7, &written, nullptr);
   }
-  HKEY key = nullptr;
+  ScopedRegKey key;
   if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Internet Explorer", 0,
-                      KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+                      KEY_QUERY_VALUE, key.receive()) == ERROR_SUCCESS) {
     wchar_t version[64] = {};
     DWORD size = sizeof(version) - sizeof(wchar_t);
-    ::RegQueryValueExW(key, L"Version", nullptr, nullptr, reinterpret_cast<BYTE*>(version), &size);
-    ::RegCloseKey(key);
+    ::RegQueryValueExW(key.get(), L"Version", nullptr, nullptr, reinterpret_cast<BYTE*>(version),
+                       &size);
   }
   if (__argc < 3) return 0;
 
@@ -43,11 +42,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
                         nullptr, nullptr, &startup, &info)) {
     return static_cast<int>(::GetLastError());
   }
-  ::CloseHandle(info.hThread);
-  ::WaitForInputIdle(info.hProcess, INFINITE);
-  ::WaitForSingleObject(info.hProcess, INFINITE);
+  ScopedHandle(info.hThread).reset();
+  const ScopedHandle process(info.hProcess);
+  ::WaitForInputIdle(process.get(), INFINITE);
+  ::WaitForSingleObject(process.get(), INFINITE);
   DWORD code = 0;
-  ::GetExitCodeProcess(info.hProcess, &code);
-  ::CloseHandle(info.hProcess);
+  ::GetExitCodeProcess(process.get(), &code);
   return static_cast<int>(code);
 }
