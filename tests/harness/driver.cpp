@@ -210,15 +210,14 @@ bool Fits(HWND notice, HWND control) {
   RECT client;
   ::GetClientRect(control, &client);
   HDC dc = ::GetDC(notice);
-  HFONT created = ::CreateFontW(-::MulDiv(8, ::GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0,
-                                FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Verdana");
-  HGDIOBJ previous = ::SelectObject(dc, created);
+  const ScopedFont font(::CreateFontW(-::MulDiv(8, ::GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0,
+                                      FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Verdana"));
+  HGDIOBJ previous = ::SelectObject(dc, font.get());
   const std::wstring text = WindowText(control);
   RECT needed = client;
   ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
               DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
   ::SelectObject(dc, previous);
-  ::DeleteObject(created);
   ::ReleaseDC(notice, dc);
   return needed.bottom <= client.bottom && needed.right <= client.right;
 }
