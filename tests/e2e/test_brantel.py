@@ -1,5 +1,5 @@
 """Brantel.exe under Wine, started as an installer starts it by tests/harness/driver.exe."""
-import itertools, os, pathlib, re, shutil, subprocess, pytest
+import itertools, os, pathlib, re, shutil, subprocess, time, pytest
 from PIL import Image
 
 PREFIX = pathlib.Path(os.environ["WINEPREFIX"])
@@ -219,12 +219,13 @@ def test_leaving_with_ok(action):
 
 # Two "setup.exe" run; Brantel.exe is started by the driver, by the second one or by a program of
 # another name: which one the link ends (exit 0), the other one keeps running. When the shell
-# cannot open the link (its protocol points at a program that does not exist), the notice says
-# why and the link still ends the run.
-@pytest.mark.parametrize("parent,ended,refused", [(None, 0, False), ("setup.exe", 1, False),
-                                                  ("kit.exe", 0, False), (None, 0, True)])
-def test_link_ends_the_callers_setup(parent, ended, refused):
-    folder = kit(f"link-{parent}")
+# cannot open the link (no program for its protocol), the command for web pages does (its value in
+# the registry: the default, or only another), else the notice says why; the link still ends it.
+@pytest.mark.parametrize("parent,ended,page", [(None, 0, None), ("setup.exe", 1, None),
+                                               ("kit.exe", 0, None), (None, 0, ""),
+                                               (None, 0, "default"), (None, 0, "other")])
+def test_link_ends_the_callers_setup(parent, ended, page):
+    folder = kit(f"link-{parent}-{page}", codes={"page.exe": 0})
     starters = [kit(f"setup-{i}", codes={name: 7}, sleep=30000)
                 for i, name in enumerate(["setup.exe", "setup.exe", "kit.exe"])]
     starter = {"setup.exe": 1, "kit.exe": 2}.get(parent)
@@ -233,17 +234,26 @@ def test_link_ends_the_callers_setup(parent, ended, refused):
     steps = machine() + [("start", win(starters[i] / "setup.exe"), "") for i in range(2)]
     if parent == "kit.exe":
         steps.append(("start", win(starters[2] / "kit.exe"), ""))
-    if refused:
-        steps += [("reg-sz", r"HKCR\http\shell\open\command", "", r"C:\missing.exe %1"),
-                  ("reg-del", r"HKCR\.htm")]
+    if page is not None:
+        steps += [("reg-del", r"HKCR\http"), ("reg-sz", r"HKCR\.htm", "", "brantel.page"),
+                  ("reg-del", r"HKCR\brantel.page")]
+    if page:
+        steps.append(("reg-sz", r"HKCR\brantel.page\shell\open\command",
+                      "" if page == "default" else page, f'"{win(folder / "page.exe")}" "%1"'))
     steps.append(("attach", "Brantel.exe") if parent else ("run", win(folder / "Brantel.exe"), ""))
     size = log_size()
     out = drive(*steps, ("notice", "link"), ("wait",))
     assert out["exit"] == "-1"
     assert [out["bystander0"], out["bystander1"]] == \
         ["0" if ended == i else "running" for i in range(2)]
-    assert out.get("message-box") == ("Unable to open hyperlink:\n\nThe specified file was not "
-                                      "found." if refused else None)
+    assert out.get("message-box") == (None if page in (None, "default") else "Unable to open "
+                                      "hyperlink:\n\nThere is no application associated\nwith "
+                                      "the given filename extension.")
+    for _ in range(100 if page == "default" else 0):  # the page opens on its own
+        if recorded(folder, "page.exe"):
+            break
+        time.sleep(0.1)
+    assert recorded(folder, "page.exe") == (page == "default")
     assert runs_since(size)[0][-1] == "Clicked link. Opened url, closing setup and application..."
 
 

@@ -4,12 +4,16 @@
 #define DOCTEST_CONFIG_NO_MULTITHREADING
 #include <doctest/doctest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "app/program_paths.h"
+#include "framework/common_controls.h"
+#include "framework/dll_search_path.h"
 #include "framework/unique_handle.h"
 #include "log/log_to_file.h"
 #include "process/file_version_info.h"
@@ -29,6 +33,49 @@ std::wstring Folder(const std::wstring& name) {
   ::CreateDirectoryW(kBox.c_str(), nullptr);
   ::CreateDirectoryW((kBox + L"\\" + name).c_str(), nullptr);
   return name.empty() ? kBox : kBox + L"\\" + name;
+}
+
+void** ImportSlot(const char* function) {
+  auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
+  const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+      base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+  for (; library->Name != 0; ++library) {
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+      const auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
+          std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
+        return reinterpret_cast<void**>(&slots->u1.Function);
+      }
+    }
+  }
+  return nullptr;
+}
+
+// Points this program's import of a platform function, which the program's code linked into it
+// calls too, at another function; returns what it pointed at.
+template <typename Function>
+void* Patch(const char* function, Function with) {
+  void** slot = ImportSlot(function);
+  REQUIRE(slot != nullptr);
+  DWORD protection = 0;
+  ::VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
+  void* const original = *slot;
+  *slot = reinterpret_cast<void*>(with);
+  return original;
+}
+
+// Run-time lookups as an older system answers them: a name in g_exports gets its entry (null:
+// "not there"), any other name the platform's answer.
+std::map<std::string, void*> g_exports;
+void* g_getProcAddress = nullptr;
+FARPROC WINAPI LookUp(HMODULE module, LPCSTR name) {
+  const auto entry = HIWORD(name) != 0 ? g_exports.find(name) : g_exports.end();
+  if (entry != g_exports.end()) return reinterpret_cast<FARPROC>(entry->second);
+  return reinterpret_cast<decltype(&LookUp)>(g_getProcAddress)(module, name);
 }
 
 }  // namespace
@@ -113,6 +160,22 @@ TEST_CASE("the string lookup stays inside its buffer and leaves it alone when it
   CHECK(buffer == std::wstring(kLocalizedStringUnits, L'#'));
 }
 
+TEST_CASE("the text's search finds a text that ends at the end, and nothing past it") {
+  const struct {
+    const wchar_t* wanted;
+    size_t from, at;
+  } rows[] = {{L"abc", 0, 0},
+              {L"abc", 1, 3},
+              {L"c", 5, 5},
+              {L"abcabc", 0, 0},
+              {L"", 6, 6},
+              {L"", 7, CString::npos},
+              {L"abc", 4, CString::npos},
+              {L"cx", 0, CString::npos},
+              {L"abcabcx", 0, CString::npos}};
+  for (const auto& row : rows) CHECK(CString(L"abcabc").find(row.wanted, row.from) == row.at);
+}
+
 TEST_CASE("a link the shell refuses is opened by the command for web pages, or reported") {
   // a command template, and the command line it gives for http://x/
   const wchar_t* const rows[][2] = {
@@ -158,26 +221,6 @@ BOOL WINAPI RecordingCreateProcess(LPCWSTR application, LPWSTR commandLine,
   return started;
 }
 
-void** ImportSlot(const char* function) {
-  auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
-  const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
-      base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
-      base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-  for (; library->Name != 0; ++library) {
-    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
-    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-      const auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-      if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
-          std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
-        return reinterpret_cast<void**>(&slots->u1.Function);
-      }
-    }
-  }
-  return nullptr;
-}
-
 // How many handles refer to the object: a handle's value may be reused once it is closed (Wine's
 // WaitForInputIdle keeps an event of its own), the count of an object's handles is not.
 ULONG Handles(HANDLE object) {
@@ -194,12 +237,8 @@ ULONG Handles(HANDLE object) {
 TEST_CASE("the launcher starts the program by its full path, quoted, inheriting nothing") {
   const std::wstring exe = Folder(L"kit dir") + L"\\ie setup.exe";
   REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), exe.c_str(), FALSE));
-  void** slot = ImportSlot("CreateProcessW");
-  REQUIRE(slot != nullptr);
-  DWORD protection = 0;
-  ::VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
-  g_createProcess = reinterpret_cast<decltype(&::CreateProcessW)>(*slot);
-  *slot = reinterpret_cast<void*>(&RecordingCreateProcess);
+  g_createProcess =
+      reinterpret_cast<decltype(g_createProcess)>(Patch("CreateProcessW", &RecordingCreateProcess));
 
   const CString folder = GetParentDirectory(exe.c_str());
   {
@@ -220,7 +259,95 @@ TEST_CASE("the launcher starts the program by its full path, quoted, inheriting 
   ScopedHandle untouched;
   CHECK(RunProcess(folder + L"\\missing.exe", L"", folder, true, untouched) == 2);
   CHECK_FALSE(untouched);
-  *slot = reinterpret_cast<void*>(g_createProcess);
+  Patch("CreateProcessW", g_createProcess);
   const std::wstring log = ReadUtf8(theLog.FileName().c_str());
   CHECK(log.find(L"Can't run process, error: 2.\r\n") != std::wstring::npos);
+}
+
+namespace {
+
+std::wstring g_calls;  // what the search-path setters were asked, in order
+BOOL g_defaultSet = TRUE;
+BOOL WINAPI SetDefaultDirectories(DWORD flags) {
+  g_calls += L"default " + std::to_wstring(flags) + L";";
+  return g_defaultSet;
+}
+BOOL WINAPI SetDirectory(LPCWSTR folder) {
+  return g_calls += L"'" + std::wstring(folder) + L"'", 1;
+}
+
+// A cursor's hot spot and the bits of its mask: copies of one cursor compare equal.
+std::string CursorImage(HCURSOR cursor) {
+  ICONINFO info = {};
+  if (cursor == nullptr || !::GetIconInfo(cursor, &info)) return "none";
+  std::string bits(64 * 64 * 2 / 8, '\0');
+  bits.resize(
+      static_cast<size_t>(::GetBitmapBits(info.hbmMask, static_cast<LONG>(bits.size()), &bits[0])));
+  ::DeleteObject(info.hbmMask);
+  ::DeleteObject(info.hbmColor);
+  return std::to_string(info.xHotspot) + "," + std::to_string(info.yHotspot) + ":" + bits;
+}
+
+}  // namespace
+
+TEST_CASE("on a system without the later functions, the older ones do their work") {
+  g_getProcAddress = Patch("GetProcAddress", &LookUp);
+  // The DLL search path: the system folder alone where the system can, else no current folder.
+  void* const setDefault = reinterpret_cast<void*>(&SetDefaultDirectories);
+  const struct {
+    void* present;
+    BOOL succeeds;
+    const wchar_t* calls;
+  } paths[] = {{setDefault, TRUE, L"default 2048;"},
+               {setDefault, FALSE, L"default 2048;''"},
+               {nullptr, TRUE, L"''"}};
+  for (const auto& row : paths) {
+    g_exports = {{"SetDefaultDllDirectories", row.present},
+                 {"SetDllDirectoryW", reinterpret_cast<void*>(&SetDirectory)}};
+    g_calls.clear();
+    g_defaultSet = row.succeeds;
+    HardenDllSearchPath();
+    CHECK(g_calls == row.calls);
+  }
+  // The log is written to a plain file, never through a second name of another file.
+  const std::wstring other = Folder(L"log") + L"\\other.txt", log = Folder(L"log") + L"\\x.log";
+  for (const char* missing : {"", "GetFileInformationByHandleEx"}) {
+    g_exports = {{missing, nullptr}};
+    for (const bool linked : {false, true}) {
+      ::DeleteFileW(log.c_str());
+      ::DeleteFileW(other.c_str());
+      AppendUtf8(other, L"other\n");
+      if (linked) REQUIRE(::CreateHardLinkW(log.c_str(), other.c_str(), nullptr));
+      CLogToFile(log.c_str()).WriteLine(L"line", true);
+      CHECK(ReadUtf8(other) == L"other\n");
+      CHECK((ReadUtf8(log).find(L"line.") != std::wstring::npos) == !linked);
+    }
+  }
+  Patch("GetProcAddress", g_getProcAddress);
+}
+
+TEST_CASE("the link's hand is the help program's where it has one, else the system's") {
+  wchar_t windows[MAX_PATH] = {};
+  ::GetWindowsDirectoryW(windows, MAX_PATH);
+  const std::wstring help = std::wstring(windows) + L"\\winhlp32.exe", saved = help + L".saved";
+  const std::string ours = CursorImage(::LoadCursorW(::GetModuleHandleW(nullptr), L"#106"));
+  const std::string system = CursorImage(::LoadCursorW(nullptr, IDC_HAND));
+  REQUIRE(ours != system);
+  ::MoveFileW(help.c_str(), saved.c_str());
+  const ScopedModule controls = LoadCommonControls(ICC_WIN95_CLASSES);
+  // the help program: one with a hand cursor (this one), one without, none
+  for (const auto& row : {std::make_pair(L"unit_test.exe", ours),
+                          std::make_pair(L"recorder.exe", system), std::make_pair(L"", system)}) {
+    ::DeleteFileW(help.c_str());
+    ::CopyFileW((kBuild + L"\\" + row.first).c_str(), help.c_str(), FALSE);
+    HWND parent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 99, 9, 0, 0, 0, 0);
+    CHyperLink link;
+    REQUIRE(link.SubclassWindow(
+        ::CreateWindowExW(0, L"STATIC", L"http://x/", WS_CHILD, 0, 0, 99, 9, parent, 0, 0, 0)));
+    ::SendMessageW(link.m_hWnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(link.m_hWnd), HTCLIENT);
+    CHECK(CursorImage(::GetCursor()) == row.second);
+    ::DestroyWindow(parent);
+  }
+  ::DeleteFileW(help.c_str());
+  ::MoveFileW(saved.c_str(), help.c_str());
 }
