@@ -24,15 +24,6 @@ constexpr wchar_t kItalianInstaller[] = L"\\ie_setup_1040.exe";
 constexpr LANGID kItalianItaly = 0x0410;
 constexpr LANGID kItalianSwitzerland = 0x0810;
 
-// A process in a window station that nobody sees (an installation by a deployment tool under the
-// system account) could show the notice, but no one would ever answer it.
-bool WindowStationIsVisible() {
-  USEROBJECTFLAGS flags = {};
-  return ::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof(flags),
-                                     nullptr) &&
-         (flags.dwFlags & WSF_VISIBLE) != 0;
-}
-
 int RunInstaller(const wchar_t* installerName, const CString& parameters) {
   const CString directory = GetProgramDirectory();
   ScopedHandle process;
@@ -109,7 +100,7 @@ int CbrantelApp::ExitInstance() {
 // link's tool-tip): they are loaded for it and unloaded after it, so that the paths without a
 // window load no more of the platform than they use.
 int CbrantelApp::RunNoticeDialog(int language, const CString& ieParameters) {
-  if (!WindowStationIsVisible()) {
+  if (!NoticeCanBeSeen()) {
     return ReportNoticeNotShown(ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION);
   }
   const ScopedModule commonControls = LoadCommonControls(ICC_WIN95_CLASSES);

@@ -1,6 +1,7 @@
 #include "app/system_probes.h"
 
 #include <windows.h>
+#include <versionhelpers.h>
 
 #include <cwchar>
 
@@ -33,6 +34,23 @@ bool IsIE8Installed() {
   const size_t dot = version.find(L'.');
   const CString major = dot == CString::npos ? CString() : version.substr(0, dot);
   return _wtoi(major.c_str()) >= kFirstSupportedMajorVersion;
+}
+
+// A process in a window station that nobody sees (an installation by a deployment tool under the
+// system account) could show the notice, but no one would ever answer it. From Windows Vista on,
+// session 0 holds only services and is never shown to a user, even in its interactive window
+// station, which says it is visible (a service allowed to interact with the desktop); on Windows
+// XP session 0 is the console's.
+bool NoticeCanBeSeen() {
+  USEROBJECTFLAGS flags = {};
+  if (!::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof(flags),
+                                   nullptr) ||
+      (flags.dwFlags & WSF_VISIBLE) == 0) {
+    return false;
+  }
+  DWORD session = 0;
+  return !IsWindowsVistaOrGreater() || !::ProcessIdToSessionId(::GetCurrentProcessId(), &session) ||
+         session != 0;
 }
 
 bool IsEmbeddedDevice() {

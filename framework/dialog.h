@@ -16,6 +16,9 @@ class CDialog : public CWnd {
   DWORD CreationError() const { return creationError_; }
   // Ends the modal loop once the current message has been handled.
   void EndDialog(int result);
+  // Whether the last DoModal ended through EndDialog; false when a quit request or a failing
+  // GetMessage ended its loop first, or the dialog was never created.
+  bool Answered() const { return ended_; }
 
  protected:
   // Binds the controls (DoDataExchange); TRUE lets the system focus the first tab stop.

@@ -1,9 +1,11 @@
 #include "process/terminate_caller_setup.h"
 
 #include <tlhelp32.h>
+#include <versionhelpers.h>
 
 #include <cwchar>
 
+#include "framework/system_library.h"
 #include "framework/unique_handle.h"
 #include "process/file_version_info.h"
 
@@ -11,13 +13,17 @@ namespace {
 
 constexpr wchar_t kSetupFileName[] = L"setup.exe";
 constexpr DWORD kAllProcesses = 0;  // the process id that CreateToolhelp32Snapshot ignores
-constexpr DWORD kTerminateRights = PROCESS_TERMINATE | SYNCHRONIZE;
+// Declared from Windows Vista on: a process's start time and image name, which even an elevated or
+// protected process grants to a caller that is not.
+constexpr DWORD kQueryLimitedInformation = 0x1000;
 constexpr UINT kTerminatedExitCode = 0;
+constexpr DWORD kImagePathChars = 1024;
 
-static_assert(kTerminateRights == 0x100001, "end the process, nothing more");
 // The sizes that every Windows version from XP on accepts for a 32-bit caller.
 static_assert(sizeof(void*) != 4 || sizeof(PROCESSENTRY32W) == 556, "as Windows XP knows it");
 static_assert(sizeof(void*) != 4 || sizeof(MODULEENTRY32W) == 1064, "as Windows XP knows it");
+
+using GetProcessImageFileNameWFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD);
 
 CString ToUpper(CString text) {
   if (!text.empty()) ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
@@ -29,26 +35,47 @@ CString ToLower(CString text) {
   return text;
 }
 
-bool Qualifies(const PROCESSENTRY32W& process, const CString& internalName) {
-  // The snapshot gives the executable's file name alone, never a path.
-  if (_wcsicmp(process.szExeFile, kSetupFileName) != 0) return false;
+bool NamedSetup(const wchar_t* fileName) { return _wcsicmp(fileName, kSetupFileName) == 0; }
+
+// Opens a process of the snapshot, once: with the least right that reads its start time and image
+// name (Windows XP knows only the full one), and the right to end it when it may be the one to end.
+// Everything later is asked of this handle, never of the id, which may be another process's by now.
+ScopedHandle Open(const PROCESSENTRY32W& process) {
+  const DWORD query =
+      IsWindowsVistaOrGreater() ? kQueryLimitedInformation : PROCESS_QUERY_INFORMATION;
+  const DWORD end = NamedSetup(process.szExeFile) ? PROCESS_TERMINATE : 0;
+  return ScopedHandle(::OpenProcess(query | end, FALSE, process.th32ProcessID));
+}
+
+// When the process started, or 0 when that cannot be asked.
+ULONGLONG StartTime(HANDLE process) {
+  FILETIME created = {}, exited, kernel, user;
+  if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+  return (ULONGLONG{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+}
+
+// The process behind the handle runs a program file named "setup.exe" (the image, not only the
+// snapshot's entry) whose InternalName matches, when one is asked for.
+bool Qualifies(HANDLE handle, const PROCESSENTRY32W& process, const CString& internalName) {
+  if (!NamedSetup(process.szExeFile)) return false;
+  const ScopedModule psapi = LoadSystemLibrary(L"psapi.dll");
+  const auto imageName =
+      GetLibraryFunction<GetProcessImageFileNameWFn>(psapi, "GetProcessImageFileNameW");
+  wchar_t image[kImagePathChars] = {};
+  if (imageName == nullptr || imageName(handle, image, kImagePathChars) == 0) return false;
+  const wchar_t* name = wcsrchr(image, L'\\');
+  if (!NamedSetup(name != nullptr ? name + 1 : image)) return false;
   if (internalName.empty()) return true;
   const CString path = GetProcessModulePath(kSetupFileName, process.th32ProcessID);
   return ToLower(GetFileInternalName(path)) == ToLower(internalName);
 }
 
-// When the process started, or 0 when that cannot be asked.
-ULONGLONG StartTime(DWORD processId) {
-  ScopedHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
-  FILETIME created = {}, exited, kernel, user;
-  if (!process || !::GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return 0;
-  return (ULONGLONG{created.dwHighDateTime} << 32) | created.dwLowDateTime;
-}
-
 // The nearest ancestor of this process that qualifies, else the first process in the list that
-// does; 0 when none does. A parent id names an ancestor only while that process started before
-// its child: ids are reused, and a process that started later is a stranger.
-DWORD ChooseProcess(const CArray<PROCESSENTRY32W>& processes, const CString& internalName) {
+// does, opened to be ended; none when none does, or when an ancestor named "setup.exe" cannot be
+// opened: that one is most likely the caller, and ending another would end a stranger's work. A
+// parent id names an ancestor only while that process started before its child: ids are reused,
+// and a process that started later is a stranger.
+ScopedHandle ChooseProcess(const CArray<PROCESSENTRY32W>& processes, const CString& internalName) {
   const auto find = [&](DWORD id) -> const PROCESSENTRY32W* {
     for (const PROCESSENTRY32W& process : processes) {
       if (process.th32ProcessID == id) return &process;
@@ -56,21 +83,25 @@ DWORD ChooseProcess(const CArray<PROCESSENTRY32W>& processes, const CString& int
     return nullptr;
   };
   DWORD child = ::GetCurrentProcessId();
-  ULONGLONG childStart = StartTime(child);
+  ULONGLONG childStart = StartTime(::GetCurrentProcess());
   for (size_t depth = 0; depth < processes.size(); ++depth) {
     const PROCESSENTRY32W* self = find(child);
     const PROCESSENTRY32W* parent = self ? find(self->th32ParentProcessID) : nullptr;
     if (parent == nullptr || parent->th32ProcessID == child) break;
-    const ULONGLONG parentStart = StartTime(parent->th32ProcessID);
+    ScopedHandle handle = Open(*parent);
+    if (!handle && NamedSetup(parent->szExeFile)) return handle;
+    const ULONGLONG parentStart = StartTime(handle.get());
     if (parentStart == 0 || childStart == 0 || parentStart > childStart) break;
-    if (Qualifies(*parent, internalName)) return parent->th32ProcessID;
+    if (Qualifies(handle.get(), *parent, internalName)) return handle;
     child = parent->th32ProcessID;
     childStart = parentStart;
   }
   for (const PROCESSENTRY32W& process : processes) {
-    if (Qualifies(process, internalName)) return process.th32ProcessID;
+    if (!NamedSetup(process.szExeFile)) continue;
+    ScopedHandle handle = Open(process);
+    if (handle && Qualifies(handle.get(), process, internalName)) return handle;
   }
-  return 0;
+  return ScopedHandle();
 }
 
 }  // namespace
@@ -87,11 +118,9 @@ bool TerminateCallerSetup(CString internalName) {
       processes.push_back(process);
     }
   }
-  const DWORD found = ChooseProcess(processes, internalName);
-  if (found == 0) return true;
-
-  ScopedHandle target(::OpenProcess(kTerminateRights, FALSE, found));
-  if (!target) return true;  // ended since the snapshot, or not ours to end
+  // Ended through the handle its checks were made on.
+  const ScopedHandle target = ChooseProcess(processes, internalName);
+  if (!target) return true;  // none qualifies, or the caller is not ours to end
   return ::TerminateProcess(target.get(), kTerminatedExitCode) != FALSE;
 }
 

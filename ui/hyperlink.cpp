@@ -127,11 +127,13 @@ void CHyperLink::FitToText() {
                  fitted.bottom - fitted.top, SWP_NOZORDER);
 }
 
-// The help program's hand cursor where it is installed; elsewhere (most systems since Vista)
-// the system's own hand, so that the link always looks like a link. The help program is mapped as
-// a data file: only its resources are read, and nothing of it or of the libraries it names runs.
 void CHyperLink::LoadHandCursor() {
-  if (m_handCursor) return;
+  if (!m_handCursor) m_handCursor.reset(LoadLinkHandCursor());
+}
+
+// The help program is mapped as a data file: only its resources are read, and nothing of it or of
+// the libraries it names runs.
+HCURSOR LoadLinkHandCursor() {
   wchar_t windows[MAX_PATH] = {};
   const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
   if (length > 0 && length < MAX_PATH) {
@@ -139,10 +141,10 @@ void CHyperLink::LoadHandCursor() {
                                        LOAD_LIBRARY_AS_DATAFILE));
     if (help) {
       HCURSOR cursor = ::LoadCursorW(help.get(), MAKEINTRESOURCEW(kHelpProgramHandCursor));
-      if (cursor != nullptr) m_handCursor.reset(::CopyIcon(cursor));
+      if (cursor != nullptr) return ::CopyIcon(cursor);
     }
   }
-  if (!m_handCursor) m_handCursor.reset(::CopyIcon(::LoadCursorW(nullptr, IDC_HAND)));
+  return ::CopyIcon(::LoadCursorW(nullptr, IDC_HAND));
 }
 
 void CHyperLink::SetDisplayFont(const CFont& font) {

@@ -57,6 +57,11 @@ class CHyperLink : public CStatic {
   UINT m_hoverTimerId = 100;
 };
 
+// A private copy of the help program's hand cursor where it is installed; elsewhere (most systems
+// since Vista) of the system's own hand, so that the link always looks like a link. The caller
+// destroys it.
+HCURSOR LoadLinkHandCursor();
+
 // The text colour: hover over visited over not yet visited.
 COLORREF LinkTextColour(bool pointerOver, bool visited, COLORREF link, COLORREF visitedColour,
                         COLORREF hover);

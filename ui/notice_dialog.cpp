@@ -19,17 +19,16 @@ constexpr wchar_t kDefaultLink[] = L"http://www.microsoft.com/windows/internet-e
 constexpr wchar_t kEnglishInstaller[] = L"\\ie_setup_2057.exe";
 constexpr int kLinkResult = -1;
 
-// Right-to-left reading order for a text control of the mirrored notice. The template's SS_LEFT
-// aligns each line to the reading start, which mirroring puts on the right.
-void ReadRightToLeft(const CStatic& text) {
-  const LONG extended = ::GetWindowLongW(text.m_hWnd, GWL_EXSTYLE);
-  ::SetWindowLongW(text.m_hWnd, GWL_EXSTYLE, extended | WS_EX_RTLREADING);
+// Someone else ended the notice: not the user's choice, so never the link's -1 or a success.
+int ReportNoAnswer() {
+  theLog.WriteFormat(L"Dialog ended without an answer, error: %d", CbrantelDlg::kNoAnswer);
+  return CbrantelDlg::kNoAnswer;
 }
 
 // The link of the mirrored notice keeps the place and size mirroring gave it, its address at its
-// right end, but draws the address left to right: text in a mirrored window reads right to left
-// on Windows, which would move the address's final "/" to its front. Call after the link's last
-// fit to its text, which measures in the mirrored layout.
+// right end, but is not mirrored itself and draws the address left to right: text in a mirrored
+// window reads right to left, which would move the address's final "/" to its front. Call after
+// the link's last fit to its text, which measures in the mirrored layout.
 void KeepLeftToRight(const CStatic& link) {
   const LONG style = ::GetWindowLongW(link.m_hWnd, GWL_STYLE);
   ::SetWindowLongW(link.m_hWnd, GWL_STYLE, (style & ~SS_TYPEMASK) | SS_RIGHT);
@@ -53,7 +52,8 @@ INT_PTR CbrantelDlg::DoModal() {
                         ::SetProcessDefaultLayout(LAYOUT_RTL);
   const INT_PTR result = CDialog::DoModal();
   if (mirrored) ::SetProcessDefaultLayout(previousLayout);
-  return result;
+  if (CreationError() != 0 || Answered()) return result;
+  return ReportNoAnswer();
 }
 
 void CbrantelDlg::DoDataExchange(CDataExchange* exchange) {
@@ -75,11 +75,10 @@ BOOL CbrantelDlg::OnInitDialog() {
   m_okButton.SetWindowText(GetOkText(m_lang));
   m_requirementText.SetWindowText(NoticeUpperText(m_lang));
   m_downloadText.SetWindowText(NoticeLowerText(m_lang));
-  if (m_rightToLeft) {
-    ReadRightToLeft(m_requirementText);
-    ReadRightToLeft(m_downloadText);
-    KeepLeftToRight(m_link);
-  }
+  // The texts of the mirrored notice are mirrored too: each line reads right to left from the
+  // right edge, where the template's SS_LEFT ("leading") puts it.
+  if (m_rightToLeft) KeepLeftToRight(m_link);
+  m_readingOrderOnDc = m_rightToLeft && MirroredTextNeedsReadingOrder();
 
   m_viewIcon.reset(LoadIconImage(kIconFile, IDI_APP_ICON));
   ::SendMessageW(m_iconView.m_hWnd, STM_SETICON, reinterpret_cast<WPARAM>(m_viewIcon.get()), 0);
@@ -95,6 +94,10 @@ BOOL CbrantelDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
       OnPaint();
       *result = 0;
       return TRUE;
+    case WM_ENDSESSION:
+      // Only while the notice waits for the answer: after OK it is hidden, and the installer runs.
+      if (wParam != FALSE && ::IsWindowVisible(m_hWnd)) OnEndSession();
+      break;
     case WM_QUERYDRAGICON:
       *result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
       return TRUE;
@@ -124,6 +127,10 @@ void CbrantelDlg::OnLinkOpened() {
   EndDialog(kLinkResult);
 }
 
+// Once this message returns, the ending session may end the process at any moment, with an exit
+// code of the system's choosing: the run ends here, with its own.
+void CbrantelDlg::OnEndSession() { ::ExitProcess(static_cast<UINT>(ReportNoAnswer())); }
+
 void CbrantelDlg::OnOkClicked() {
   theLog.WriteLine(L"Clicked \"Ok\", running Iesetup(2057)", true);
   const CString directory = GetProgramDirectory();
@@ -145,11 +152,10 @@ void CbrantelDlg::OnPaint() {
   ::EndPaint(m_hWnd, &paint);
 }
 
-// A text control with right-to-left reading order draws each line right to left on every
-// platform: Windows' static control honours WS_EX_RTLREADING itself, Wine's ignores it, but Wine's
-// text output honours TA_RTLREADING on the device context the control is about to draw with.
+// Where the platform's static control does not read a mirrored text right to left, the device
+// context it draws with asks for that order; Windows never gets the flag.
 void CbrantelDlg::OnCtlColorStatic(HDC dc, HWND control) {
-  if ((::GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_RTLREADING) == 0) return;
+  if (!m_readingOrderOnDc || control == m_link.m_hWnd) return;
   ::SetTextAlign(dc, ::GetTextAlign(dc) | TA_RTLREADING);
 }
 

@@ -13,7 +13,10 @@ class CbrantelDlg : public CDialog {
   explicit CbrantelDlg(CWnd* parent = nullptr);
 
   // Language of the texts (a Windows language id) and the installer's arguments; set before
-  // DoModal. DoModal returns the installer's exit code after OK, or -1 after the link.
+  // DoModal. DoModal returns the installer's exit code after OK, or -1 after the link. A notice
+  // that ends without the user's answer (a quit request to its thread, a failing message loop)
+  // logs so and returns kNoAnswer; at the end of the session the process ends with that code.
+  static constexpr int kNoAnswer = ERROR_CANCELLED;
   int m_lang = 0;
   CString m_ieParameters;
 
@@ -33,6 +36,7 @@ class CbrantelDlg : public CDialog {
   void OnCtlColorStatic(HDC dc, HWND control);
   void OnOkClicked();
   void OnLinkOpened();
+  void OnEndSession();
 
   ScopedIcon m_hIcon;
   CHyperLink m_link;
@@ -42,4 +46,5 @@ class CbrantelDlg : public CDialog {
   CStatic m_downloadText;
   ScopedIcon m_viewIcon;  // shown by m_iconView
   bool m_rightToLeft = false;
+  bool m_readingOrderOnDc = false;  // the texts' device context asks for right-to-left reading
 };

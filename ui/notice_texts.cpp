@@ -1,5 +1,6 @@
 #include "ui/notice_texts.h"
 
+#include "framework/system_library.h"
 #include "res/resource.h"
 #include "ui/localized_strings.h"
 
@@ -21,4 +22,10 @@ CString NoticeLowerText(int language) {
 bool NoticeReadsRightToLeft(int language) {
   return IsRightToLeftLanguage(
       GetLocalizedStringLanguage(IDS_IE8_REQUIRED, static_cast<LANGID>(language)));
+}
+
+bool MirroredTextNeedsReadingOrder() {
+  using WineVersionFn = const char*(CDECL*)();
+  return GetLibraryFunction<WineVersionFn>(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") !=
+         nullptr;
 }

@@ -15,3 +15,11 @@ CString NoticeLowerText(int language);
 // right to left (the table found for the requirement, the first text; a table holds all four
 // texts or none). A language whose texts fall back to English reads left to right.
 bool NoticeReadsRightToLeft(int language);
+
+// Whether a mirrored static control needs TA_RTLREADING on its device context to read right to
+// left. On Windows it does not: a child of a mirrored window reads right to left, the reading flags
+// meaning their reverse there (SetProcessDefaultLayout's remarks), so setting one could only turn
+// the order around. Wine's static control ignores both the mirrored order and WS_EX_RTLREADING and
+// follows the device context's flag; Wine is told apart by ntdll's wine_get_version export, which
+// Wine documents for that purpose (its developers' FAQ).
+bool MirroredTextNeedsReadingOrder();

@@ -9,7 +9,8 @@
 //   run-hidden-station EXE ARGS   the same in a window station that nobody sees, and waits
 //   attach NAME          takes as the program under test the running process of that file name
 //   notice ACTION        waits for the notice (or the end), then: none, ok, enter, link, hover-ok,
-//                        escape, altf4, close (the last three are then followed by ok)
+//                        escape, altf4, close (the last three are then followed by ok), quit
+//                        (posted to it), endsession (the system's two messages, logging off)
 //   texts                the controls' texts, styles and boxes, and whether the texts fit
 //   shot PATH            a PNG of the notice's window at a Unix path
 //   hold-log PATH | release-log MS   a slow writer of the log: holds its lock, then after MS
@@ -173,6 +174,17 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     if (action == L"close") ::PostMessageW(notice, WM_CLOSE, 0, 0);
     ::Sleep(kSettleMs);
     Report(L"open-after-" + action, ::IsWindowVisible(notice) ? L"1" : L"0");
+  }
+  if (action == L"quit" || action == L"endsession") {  // others end the notice, as the system would
+    DWORD_PTR ignored = 0;
+    if (action == L"quit") ::PostMessageW(notice, WM_QUIT, 0, 0);
+    for (UINT message : {WM_QUERYENDSESSION, WM_ENDSESSION}) {
+      if (action == L"endsession") {
+        ::SendMessageTimeoutW(notice, message, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 2000,
+                              &ignored);
+      }
+    }
+    return;
   }
   if (action == L"link") {
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));

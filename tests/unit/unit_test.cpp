@@ -1,27 +1,32 @@
 // Inside a Win32 process: the built Brantel.exe's resources, the string lookup's limits, the
-// version reader's rules, the link's fallback command, and what the launcher hands the platform.
+// version reader's rules, the link's fallback command, what the launcher hands the platform, and
+// the ways of older systems, forced through this program's imports of the platform.
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #define DOCTEST_CONFIG_NO_MULTITHREADING
 #include <doctest/doctest.h>
 #include <windows.h>
-#include <commctrl.h>
 
+#include <algorithm>
+#include <array>
+#include <tuple>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "app/program_paths.h"
-#include "framework/common_controls.h"
+#include "app/system_probes.h"
 #include "framework/dll_search_path.h"
 #include "framework/unique_handle.h"
 #include "log/log_to_file.h"
 #include "process/file_version_info.h"
 #include "process/run_process.h"
+#include "process/terminate_caller_setup.h"
 #include "tests/harness/files.h"
 #include "ui/hyperlink.h"
 #include "ui/link_navigation.h"
 #include "ui/localized_strings.h"
+#include "ui/notice_texts.h"
 
 namespace {
 
@@ -105,47 +110,26 @@ TEST_CASE("the version reader picks the string table the rules choose") {
         CString(L"\\StringFileInfo\\041004E4\\"));
 }
 
-TEST_CASE("Brantel.exe carries its resources") {
+TEST_CASE("Brantel.exe carries its dialog, icon, manifest and version") {
   const std::wstring exe = kBuild + L"\\Brantel.exe";
   ScopedModule module(::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-  REQUIRE(module);
-  const auto bytes = [&](LPCWSTR name, LPCWSTR type) {
-    HRSRC found = ::FindResourceW(module.get(), name, type);
-    REQUIRE(found != nullptr);
-    return std::string(
-        static_cast<const char*>(::LockResource(::LoadResource(module.get(), found))),
-        ::SizeofResource(module.get(), found));
+  const auto bytes = [&](WORD name, LPCWSTR type) {
+    HRSRC found = ::FindResourceW(module.get(), MAKEINTRESOURCEW(name), type);
+    const auto* data =
+        static_cast<const char*>(::LockResource(::LoadResource(module.get(), found)));
+    return found == nullptr ? std::string()
+                            : std::string(data, ::SizeofResource(module.get(), found));
   };
-  CHECK(::FindResourceW(module.get(), MAKEINTRESOURCEW(102), RT_DIALOG) != nullptr);
-  const std::string icon = bytes(MAKEINTRESOURCEW(128), RT_GROUP_ICON);
-  REQUIRE(icon.size() == 6 + 14);
-  CHECK(std::memcmp(icon.data(), "\0\0\1\0\1\0\x40\x40", 8) == 0);
-  CHECK(icon[12] == 32);  // one image of 64 x 64 pixels at 32 bits
-  const std::string manifest = bytes(MAKEINTRESOURCEW(1), RT_MANIFEST);
+  CHECK(!bytes(102, RT_DIALOG).empty());
+  // one image of 64 x 64 pixels at 32 bits
+  CHECK(bytes(128, RT_GROUP_ICON).substr(0, 14) == std::string("\0\0\1\0\1\0@@\0\0\1\0 \0", 14));
+  const std::string manifest = bytes(1, RT_MANIFEST);
   CHECK(manifest.find("Common-Controls\" version=\"6.0.0.0\"") != std::string::npos);
   CHECK(manifest.find("level=\"asInvoker\"") != std::string::npos);
-  size_t systems = 0;  // Vista, 7, 8, 8.1 and 10
-  for (size_t at = 0; (at = manifest.find("<supportedOS", at + 1)) != std::string::npos;) ++systems;
-  CHECK(systems == 5);
-
-  std::string version(::GetFileVersionInfoSizeW(exe.c_str(), nullptr), '\0');
-  REQUIRE(::GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(version.size()), &version[0]));
-  const auto query = [&](const wchar_t* path) {
-    void* value = nullptr;
-    UINT length = 0;
-    REQUIRE(::VerQueryValueW(version.data(), path, &value, &length));
-    return value;
-  };
-  CHECK(*static_cast<DWORD*>(query(L"\\VarFileInfo\\Translation")) == 0x04E40410);
-  const auto* fixed = static_cast<VS_FIXEDFILEINFO*>(query(L"\\"));
-  CHECK((fixed->dwFileVersionMS == 0x002E0000 && fixed->dwFileVersionLS == 0x00000004));
-  for (const wchar_t* name :
-       {L"FileDescription", L"InternalName", L"OriginalFilename", L"ProductName"}) {
-    const std::wstring path = std::wstring(L"\\StringFileInfo\\041004E4\\") + name;
-    CHECK(std::wstring(static_cast<wchar_t*>(query(path.c_str()))) == L"Brantel.exe");
-  }
-  CHECK(std::wstring(static_cast<wchar_t*>(query(L"\\StringFileInfo\\041004E4\\FileVersion"))) ==
-        L"46, 0, 0, 4");
+  // the fixed file information, after its 40 bytes of header: signature, structure
+  // version, 46.0.0.4
+  CHECK(bytes(1, RT_VERSION).substr(40, 16) ==
+        std::string("\xBD\x04\xEF\xFE\0\0\1\0\0\0\x2E\0\4\0\0\0", 16));
 }
 
 TEST_CASE("the string lookup stays inside its buffer and leaves it alone when it finds nothing") {
@@ -161,19 +145,10 @@ TEST_CASE("the string lookup stays inside its buffer and leaves it alone when it
 }
 
 TEST_CASE("the text's search finds a text that ends at the end, and nothing past it") {
-  const struct {
-    const wchar_t* wanted;
-    size_t from, at;
-  } rows[] = {{L"abc", 0, 0},
-              {L"abc", 1, 3},
-              {L"c", 5, 5},
-              {L"abcabc", 0, 0},
-              {L"", 6, 6},
-              {L"", 7, CString::npos},
-              {L"abc", 4, CString::npos},
-              {L"cx", 0, CString::npos},
-              {L"abcabcx", 0, CString::npos}};
-  for (const auto& row : rows) CHECK(CString(L"abcabc").find(row.wanted, row.from) == row.at);
+  const CString text = L"abcabc";
+  CHECK((text.find(L"abc", 1) == 3 && text.find(L"c", 5) == 5 && text.find(L"abcabc") == 0));
+  CHECK((text.find(L"", 6) == 6 && text.find(L"", 7) == CString::npos));
+  CHECK((text.find(L"abc", 4) == CString::npos && text.find(L"abcabcx") == CString::npos));
 }
 
 TEST_CASE("a link the shell refuses is opened by the command for web pages, or reported") {
@@ -199,11 +174,7 @@ namespace {
 
 // What the launcher hands the platform, and gets back: its import of CreateProcessW, replaced in
 // this program (the launcher is linked into it).
-struct Request {
-  std::wstring application, commandLine, directory;
-  BOOL inherit;
-  DWORD flags;
-} g_request;
+std::wstring g_request;      // application, command line, folder, inheritance and flags
 HANDLE g_process, g_thread;  // this program's own references to what was started
 decltype(&::CreateProcessW) g_createProcess = nullptr;
 
@@ -214,7 +185,8 @@ BOOL WINAPI RecordingCreateProcess(LPCWSTR application, LPWSTR commandLine,
   const BOOL started = g_createProcess(application, commandLine, process, thread, inherit, flags,
                                        environment, directory, startup, info);
   const HANDLE self = ::GetCurrentProcess();
-  g_request = {application ? application : L"<none>", commandLine, directory, inherit, flags};
+  g_request = std::wstring(application ? application : L"<none>") + L"|" + commandLine + L"|" +
+              directory + L"|" + std::to_wstring(inherit) + L"|" + std::to_wstring(flags);
   if (!started) return FALSE;  // with the platform's last error
   ::DuplicateHandle(self, info->hProcess, self, &g_process, 0, FALSE, DUPLICATE_SAME_ACCESS);
   ::DuplicateHandle(self, info->hThread, self, &g_thread, 0, FALSE, DUPLICATE_SAME_ACCESS);
@@ -250,11 +222,8 @@ TEST_CASE("the launcher starts the program by its full path, quoted, inheriting 
   CHECK(Handles(g_process) == 1);  // the caller has released its own
   ScopedHandle(g_process).reset();
   ScopedHandle(g_thread).reset();
-  CHECK(g_request.application == exe);
-  CHECK(g_request.commandLine == L"\"" + exe + L"\" /a  /b");
-  CHECK(g_request.directory == std::wstring(folder.c_str()));
-  CHECK(g_request.inherit == FALSE);
-  CHECK(g_request.flags == CREATE_NEW_PROCESS_GROUP);
+  // nothing inherited (0), in a process group of its own (CREATE_NEW_PROCESS_GROUP, 512)
+  CHECK(g_request == exe + L"|\"" + exe + L"\" /a  /b|" + folder.c_str() + L"|0|512");
 
   ScopedHandle untouched;
   CHECK(RunProcess(folder + L"\\missing.exe", L"", folder, true, untouched) == 2);
@@ -266,48 +235,50 @@ TEST_CASE("the launcher starts the program by its full path, quoted, inheriting 
 
 namespace {
 
-std::wstring g_calls;  // what the search-path setters were asked, in order
-BOOL g_defaultSet = TRUE;
-BOOL WINAPI SetDefaultDirectories(DWORD flags) {
-  g_calls += L"default " + std::to_wstring(flags) + L";";
-  return g_defaultSet;
-}
+// The platform's answers of a newer or an older system, as this program's imports give them.
+BOOL g_vista = TRUE, g_defaultSet = TRUE;
+DWORD g_session = 1;
+std::wstring g_calls;                          // what the search-path setters were asked, in order
+std::vector<std::pair<DWORD, DWORD>> g_opens;  // process id and rights of each OpenProcess
+void* g_openProcess = nullptr;
+BOOL WINAPI VerifyVersion(OSVERSIONINFOEXW*, DWORD, DWORDLONG) { return g_vista; }
+BOOL WINAPI SessionOf(DWORD, DWORD* session) { return *session = g_session, TRUE; }
+BOOL WINAPI SetDefault(DWORD flags) { return g_calls += std::to_wstring(flags), g_defaultSet; }
 BOOL WINAPI SetDirectory(LPCWSTR folder) {
   return g_calls += L"'" + std::wstring(folder) + L"'", 1;
 }
+HANDLE WINAPI OpenRecorded(DWORD rights, BOOL inherit, DWORD id) {
+  g_opens.emplace_back(id, rights);
+  return reinterpret_cast<decltype(&OpenRecorded)>(g_openProcess)(rights, inherit, id);
+}
 
-// A cursor's hot spot and the bits of its mask: copies of one cursor compare equal.
-std::string CursorImage(HCURSOR cursor) {
+// A cursor's hot spot: the help program's hand (the program's icon made a cursor) has its own.
+std::pair<DWORD, DWORD> HotSpot(HCURSOR cursor) {
   ICONINFO info = {};
-  if (cursor == nullptr || !::GetIconInfo(cursor, &info)) return "none";
-  std::string bits(64 * 64 * 2 / 8, '\0');
-  bits.resize(
-      static_cast<size_t>(::GetBitmapBits(info.hbmMask, static_cast<LONG>(bits.size()), &bits[0])));
+  ::GetIconInfo(cursor, &info);
   ::DeleteObject(info.hbmMask);
   ::DeleteObject(info.hbmColor);
-  return std::to_string(info.xHotspot) + "," + std::to_string(info.yHotspot) + ":" + bits;
+  return {info.xHotspot, info.yHotspot};
 }
 
 }  // namespace
 
-TEST_CASE("on a system without the later functions, the older ones do their work") {
-  g_getProcAddress = Patch("GetProcAddress", &LookUp);
+TEST_CASE("on a newer or an older system, each takes its own way to the same result") {
+  void* const lookUp = Patch("GetProcAddress", &LookUp);
+  void* const version = Patch("VerifyVersionInfoW", &VerifyVersion);
+  void* const session = Patch("ProcessIdToSessionId", &SessionOf);
+  g_getProcAddress = lookUp;
   // The DLL search path: the system folder alone where the system can, else no current folder.
-  void* const setDefault = reinterpret_cast<void*>(&SetDefaultDirectories);
-  const struct {
-    void* present;
-    BOOL succeeds;
-    const wchar_t* calls;
-  } paths[] = {{setDefault, TRUE, L"default 2048;"},
-               {setDefault, FALSE, L"default 2048;''"},
-               {nullptr, TRUE, L"''"}};
-  for (const auto& row : paths) {
-    g_exports = {{"SetDefaultDllDirectories", row.present},
+  void* const setDefault = reinterpret_cast<void*>(&SetDefault);
+  for (const auto& row :
+       {std::make_tuple(setDefault, TRUE, L"2048"), std::make_tuple(setDefault, FALSE, L"2048''"),
+        std::make_tuple<void*>(nullptr, TRUE, L"''")}) {
+    g_exports = {{"SetDefaultDllDirectories", std::get<0>(row)},
                  {"SetDllDirectoryW", reinterpret_cast<void*>(&SetDirectory)}};
     g_calls.clear();
-    g_defaultSet = row.succeeds;
+    g_defaultSet = std::get<1>(row);
     HardenDllSearchPath();
-    CHECK(g_calls == row.calls);
+    CHECK(g_calls == std::get<2>(row));
   }
   // The log is written to a plain file, never through a second name of another file.
   const std::wstring other = Folder(L"log") + L"\\other.txt", log = Folder(L"log") + L"\\x.log";
@@ -323,30 +294,62 @@ TEST_CASE("on a system without the later functions, the older ones do their work
       CHECK((ReadUtf8(log).find(L"line.") != std::wstring::npos) == !linked);
     }
   }
-  Patch("GetProcAddress", g_getProcAddress);
+  // Only Wine's static control needs the reading order on its device context.
+  for (const bool wine : {true, false}) {
+    g_exports = {{wine ? "" : "wine_get_version", nullptr}};
+    CHECK(MirroredTextNeedsReadingOrder() == wine);
+  }
+  // From Windows Vista on, nobody sees session 0: (Vista or later, session, seen)
+  for (const auto& row : {std::array<DWORD, 3>{1, 1, 1}, {1, 0, 0}, {0, 0, 1}}) {
+    g_vista = static_cast<BOOL>(row[0]);
+    g_session = row[1];
+    CHECK(NoticeCanBeSeen() == (row[2] != 0));
+  }
+  // The link's setup.exe: opened once, with the least rights the system knows, ended through it.
+  const std::wstring setup = Folder(L"setup") + L"\\setup.exe";
+  REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), setup.c_str(), FALSE));
+  AppendUtf8(setup + L".sleep", L"30000");
+  g_openProcess = Patch("OpenProcess", &OpenRecorded);
+  for (const DWORD query : {0x1000, PROCESS_QUERY_INFORMATION}) {  // Windows Vista on, and XP
+    g_vista = query == 0x1000;
+    ScopedHandle process;
+    RunProcess(setup.c_str(), L"", L"", false, process);
+    REQUIRE(process);
+    const DWORD id = ::GetProcessId(process.get());
+    DWORD exited = 1;
+    ::WaitForInputIdle(process.get(), 5000);
+    g_opens.clear();
+    CHECK(TerminateCallerSetup(L""));
+    CHECK(::WaitForSingleObject(process.get(), 5000) == WAIT_OBJECT_0);
+    CHECK((::GetExitCodeProcess(process.get(), &exited) && exited == 0));
+    const std::pair<DWORD, DWORD> once(id, query | PROCESS_TERMINATE);
+    CHECK(std::count(g_opens.begin(), g_opens.end(), once) == 1);
+    for (const auto& open : g_opens)
+      CHECK((open.first == id ? open == once : open.second == query));
+  }
+  for (const auto& patch :
+       {std::make_pair("OpenProcess", g_openProcess),
+        std::make_pair("ProcessIdToSessionId", session),
+        std::make_pair("VerifyVersionInfoW", version), std::make_pair("GetProcAddress", lookUp)}) {
+    Patch(patch.first, patch.second);
+  }
 }
 
 TEST_CASE("the link's hand is the help program's where it has one, else the system's") {
   wchar_t windows[MAX_PATH] = {};
   ::GetWindowsDirectoryW(windows, MAX_PATH);
   const std::wstring help = std::wstring(windows) + L"\\winhlp32.exe", saved = help + L".saved";
-  const std::string ours = CursorImage(::LoadCursorW(::GetModuleHandleW(nullptr), L"#106"));
-  const std::string system = CursorImage(::LoadCursorW(nullptr, IDC_HAND));
+  const auto ours = HotSpot(::LoadCursorW(::GetModuleHandleW(nullptr), L"#106"));
+  const auto system = HotSpot(::LoadCursorW(nullptr, IDC_HAND));
   REQUIRE(ours != system);
   ::MoveFileW(help.c_str(), saved.c_str());
-  const ScopedModule controls = LoadCommonControls(ICC_WIN95_CLASSES);
   // the help program: one with a hand cursor (this one), one without, none
   for (const auto& row : {std::make_pair(L"unit_test.exe", ours),
                           std::make_pair(L"recorder.exe", system), std::make_pair(L"", system)}) {
     ::DeleteFileW(help.c_str());
     ::CopyFileW((kBuild + L"\\" + row.first).c_str(), help.c_str(), FALSE);
-    HWND parent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 99, 9, 0, 0, 0, 0);
-    CHyperLink link;
-    REQUIRE(link.SubclassWindow(
-        ::CreateWindowExW(0, L"STATIC", L"http://x/", WS_CHILD, 0, 0, 99, 9, parent, 0, 0, 0)));
-    ::SendMessageW(link.m_hWnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(link.m_hWnd), HTCLIENT);
-    CHECK(CursorImage(::GetCursor()) == row.second);
-    ::DestroyWindow(parent);
+    const ScopedIcon hand(LoadLinkHandCursor());
+    CHECK(HotSpot(hand.get()) == row.second);
   }
   ::DeleteFileW(help.c_str());
   ::MoveFileW(saved.c_str(), help.c_str());
