@@ -280,19 +280,6 @@ def test_notice_that_nobody_answers_ends_with_an_error(run, env, action, code):
     assert recorded(folder, "ie_setup_2057.exe") == 0
 
 
-def test_planted_libraries_are_never_loaded():
-    # A marker library beside the program under a system library's name, which the platform would
-    # load first when asked by name; and as the help program the link's cursor is read from.
-    folder = kit("planted")
-    for name in ["comctl32.dll", "version.dll"]:
-        shutil.copy(BUILD / "module_marker.dll", folder / name)
-    shutil.copy(BUILD / "module_marker.dll", C / "windows/winhlp32.exe")  # the prefix is ours
-    out = brantel(folder, "", "hover-ok", machine(),
-                  env={"WINEDLLOVERRIDES": "mscoree,mshtml=;comctl32,winhlp32.exe=n,b"})
-    assert out["exit"] == "0" and out["tooltip"] != "0"
-    assert not list(folder.glob("*.loaded")) and not (C / "windows/winhlp32.exe.loaded").exists()
-
-
 def test_runs_at_once_wait_for_the_log_lock_and_lose_no_line():
     folder = kit("at-once")
     size = log_size()

@@ -175,17 +175,14 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     ::Sleep(kSettleMs);
     Report(L"open-after-" + action, ::IsWindowVisible(notice) ? L"1" : L"0");
   }
-  if (action == L"quit" || action == L"endsession") {  // others end the notice, as the system would
+  for (UINT message : {WM_QUERYENDSESSION, WM_ENDSESSION}) {  // others end it, as the system would
     DWORD_PTR ignored = 0;
-    if (action == L"quit") ::PostMessageW(notice, WM_QUIT, 0, 0);
-    for (UINT message : {WM_QUERYENDSESSION, WM_ENDSESSION}) {
-      if (action == L"endsession") {
-        ::SendMessageTimeoutW(notice, message, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 2000,
-                              &ignored);
-      }
+    if (action == L"endsession") {
+      ::SendMessageTimeoutW(notice, message, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 2000, &ignored);
     }
-    return;
   }
+  if (action == L"quit") ::PostMessageW(notice, WM_QUIT, 0, 0);
+  if (action == L"quit" || action == L"endsession") return;
   if (action == L"link") {
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));  // a click
