@@ -71,10 +71,10 @@ bool Qualifies(HANDLE handle, const PROCESSENTRY32W& process, const CString& int
 }
 
 // The nearest ancestor of this process that qualifies, else the first process in the list that
-// does, opened to be ended; none when none does, or when an ancestor named "setup.exe" cannot be
-// opened: that one is most likely the caller, and ending another would end a stranger's work. A
-// parent id names an ancestor only while that process started before its child: ids are reused,
-// and a process that started later is a stranger.
+// does, opened to be ended; none when none does, or when the "setup.exe" it would be cannot be
+// opened: an ancestor of that name is most likely the caller, and ending another in its place
+// would end a stranger's work. A parent id names an ancestor only while that process started
+// before its child: ids are reused, and a process that started later is a stranger.
 ScopedHandle ChooseProcess(const CArray<PROCESSENTRY32W>& processes, const CString& internalName) {
   const auto find = [&](DWORD id) -> const PROCESSENTRY32W* {
     for (const PROCESSENTRY32W& process : processes) {
@@ -99,7 +99,8 @@ ScopedHandle ChooseProcess(const CArray<PROCESSENTRY32W>& processes, const CStri
   for (const PROCESSENTRY32W& process : processes) {
     if (!NamedSetup(process.szExeFile)) continue;
     ScopedHandle handle = Open(process);
-    if (handle && Qualifies(handle.get(), process, internalName)) return handle;
+    if (!handle) break;  // ended meanwhile, or not ours to end: none other in its place
+    if (Qualifies(handle.get(), process, internalName)) return handle;
   }
   return ScopedHandle();
 }
