@@ -8,10 +8,10 @@
 
 #include <algorithm>
 #include <array>
-#include <tuple>
 #include <cstring>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/program_paths.h"
