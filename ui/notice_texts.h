@@ -21,5 +21,5 @@ bool NoticeReadsRightToLeft(int language);
 // meaning their reverse there (SetProcessDefaultLayout's remarks), so setting one could only turn
 // the order around. Wine's static control ignores both the mirrored order and WS_EX_RTLREADING and
 // follows the device context's flag; Wine is told apart by ntdll's wine_get_version export, which
-// Wine documents for that purpose (its developers' FAQ).
+// no Windows ntdll has.
 bool MirroredTextNeedsReadingOrder();
