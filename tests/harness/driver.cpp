@@ -10,7 +10,7 @@
 //   attach NAME          takes as the program under test the running process of that file name
 //   notice ACTION        waits for the notice (or the end), then: none, ok, enter, link, hover-ok,
 //                        escape, altf4, close (the last three are then followed by ok), quit
-//                        (posted to it), endsession (the system's two messages, logging off)
+//                        (posted to its thread), endsession (the system's messages at logoff)
 //   texts                the controls' texts, styles and boxes, and whether the texts fit
 //   shot PATH            a PNG of the notice's window at a Unix path
 //   hold-log PATH | release-log MS   a slow writer of the log: holds its lock, then after MS
@@ -181,7 +181,7 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
       ::SendMessageTimeoutW(notice, message, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 2000, &ignored);
     }
   }
-  if (action == L"quit") ::PostMessageW(notice, WM_QUIT, 0, 0);
+  if (action == L"quit") ::PostThreadMessageW(::GetWindowThreadProcessId(notice, 0), WM_QUIT, 0, 0);
   if (action == L"quit" || action == L"endsession") return;
   if (action == L"link") {
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
