@@ -175,13 +175,13 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     ::Sleep(kSettleMs);
     Report(L"open-after-" + action, ::IsWindowVisible(notice) ? L"1" : L"0");
   }
-  for (UINT message : {WM_QUERYENDSESSION, WM_ENDSESSION}) {  // others end it, as the system would
-    DWORD_PTR ignored = 0;
-    if (action == L"endsession") {
+  if (action == L"quit") ::PostThreadMessageW(::GetWindowThreadProcessId(notice, 0), WM_QUIT, 0, 0);
+  if (action == L"endsession") {  // as the system ends a session at logoff
+    for (UINT message : {WM_QUERYENDSESSION, WM_ENDSESSION}) {
+      DWORD_PTR ignored = 0;
       ::SendMessageTimeoutW(notice, message, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 2000, &ignored);
     }
   }
-  if (action == L"quit") ::PostThreadMessageW(::GetWindowThreadProcessId(notice, 0), WM_QUIT, 0, 0);
   if (action == L"quit" || action == L"endsession") return;
   if (action == L"link") {
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
