@@ -77,6 +77,12 @@ struct FontTraits {
   static void Close(Handle font) noexcept { ::DeleteObject(font); }
 };
 
+struct RegionTraits {
+  using Handle = HRGN;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle region) noexcept { ::DeleteObject(region); }
+};
+
 struct IconTraits {
   using Handle = HICON;
   static Handle Invalid() noexcept { return nullptr; }
@@ -88,5 +94,6 @@ using ScopedFileHandle = UniqueHandle<FileHandleTraits>;
 using ScopedRegKey = UniqueHandle<RegKeyTraits>;
 using ScopedModule = UniqueHandle<ModuleTraits>;
 using ScopedFont = UniqueHandle<FontTraits>;
+using ScopedRegion = UniqueHandle<RegionTraits>;
 // Icons and cursors alike: a cursor made by CopyIcon is destroyed as an icon.
 using ScopedIcon = UniqueHandle<IconTraits>;

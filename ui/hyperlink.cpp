@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cmath>
 #include <utility>
 
 #include "framework/unique_handle.h"
@@ -19,6 +20,8 @@ constexpr int kUnderlineAlways = 1;
 constexpr LONG kLeaveRepaintExtraPx = 10;
 constexpr wchar_t kHelpProgram[] = L"\\winhlp32.exe";
 constexpr int kHelpProgramHandCursor = 106;
+constexpr double kReadableContrast = 4.5;
+constexpr LPARAM kKeyWasDown = 1 << 30;
 
 RECT RectInParent(HWND window, const RECT& screen) {
   POINT corners[2] = {{screen.left, screen.top}, {screen.right, screen.bottom}};
@@ -26,7 +29,31 @@ RECT RectInParent(HWND window, const RECT& screen) {
   return RECT{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
 }
 
+// The relative luminance of one sRGB channel value, linearized.
+double Linear(BYTE channel) {
+  const double value = channel / 255.0;
+  return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+}
+
+double Luminance(COLORREF colour) {
+  return 0.2126 * Linear(GetRValue(colour)) + 0.7152 * Linear(GetGValue(colour)) +
+         0.0722 * Linear(GetBValue(colour));
+}
+
 }  // namespace
+
+double ContrastRatio(COLORREF first, COLORREF second) {
+  const double a = Luminance(first) + 0.05;
+  const double b = Luminance(second) + 0.05;
+  return a > b ? a / b : b / a;
+}
+
+COLORREF ReadableColour(COLORREF colour, COLORREF background, COLORREF systemLink,
+                        COLORREF systemText) {
+  if (ContrastRatio(colour, background) >= kReadableContrast) return colour;
+  if (ContrastRatio(systemLink, background) >= kReadableContrast) return systemLink;
+  return systemText;
+}
 
 COLORREF LinkTextColour(bool pointerOver, bool visited, COLORREF link, COLORREF visitedColour,
                         COLORREF hover) {
@@ -74,7 +101,7 @@ void CHyperLink::SetLinkUrl(CString url) {
 
 void CHyperLink::PreSubclassWindow() {
   const LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
-  ::SetWindowLongW(m_hWnd, GWL_STYLE, style | SS_NOTIFY);
+  ::SetWindowLongW(m_hWnd, GWL_STYLE, style | SS_NOTIFY | WS_TABSTOP);
 
   if (m_url.empty()) m_url = GetWindowText();
   if (GetWindowText().empty()) SetWindowText(m_url);
@@ -166,6 +193,26 @@ BOOL CHyperLink::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
     case WM_ERASEBKGND:
       *result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
       return TRUE;
+    case WM_GETDLGCODE: {
+      // Enter goes to the focused link, not to the default button.
+      const MSG* key = reinterpret_cast<const MSG*>(lParam);
+      const bool enter = key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN;
+      *result = Default() | (enter ? DLGC_WANTMESSAGE : 0);
+      return TRUE;
+    }
+    case WM_KEYDOWN:
+      if (!OnKeyDown(wParam, lParam)) break;
+      *result = 0;
+      return TRUE;
+    case WM_PAINT:
+      OnPaint();
+      *result = 0;
+      return TRUE;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:
+      ::InvalidateRect(m_hWnd, nullptr, TRUE);
+      break;  // and default processing
     default:
       break;
   }
@@ -185,9 +232,13 @@ BOOL CHyperLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM, LRESULT* res
   return FALSE;
 }
 
+// The text is drawn on the button face (OnEraseBkgnd), in the link's own colours wherever they
+// read.
 HBRUSH CHyperLink::CtlColor(HDC dc) {
-  ::SetTextColor(dc, LinkTextColour(m_pointerOver != FALSE, m_visited != FALSE, m_linkColour,
-                                    m_visitedColour, m_hoverColour));
+  const COLORREF colour = LinkTextColour(m_pointerOver != FALSE, m_visited != FALSE, m_linkColour,
+                                         m_visitedColour, m_hoverColour);
+  ::SetTextColor(dc, ReadableColour(colour, ::GetSysColor(COLOR_BTNFACE),
+                                    ::GetSysColor(COLOR_HOTLIGHT), ::GetSysColor(COLOR_BTNTEXT)));
   ::SetBkMode(dc, TRANSPARENT);
   return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
 }
@@ -238,6 +289,29 @@ BOOL CHyperLink::OnEraseBkgnd(HDC dc) {
   ::GetClientRect(m_hWnd, &client);
   ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
   return TRUE;
+}
+
+// A held key repeats its key-down: only the first one opens the address.
+BOOL CHyperLink::OnKeyDown(WPARAM key, LPARAM flags) {
+  if ((key != VK_RETURN && key != VK_SPACE) || (flags & kKeyWasDown) != 0) return FALSE;
+  OnLinkClicked();
+  return TRUE;
+}
+
+// The static control paints its text; the focus rectangle is drawn over it, only where that paint
+// reached: DrawFocusRect inverts, so drawing it twice on the same pixels would take it away.
+void CHyperLink::OnPaint() {
+  ScopedRegion painted(::CreateRectRgn(0, 0, 0, 0));
+  const bool clipped = painted && ::GetUpdateRgn(m_hWnd, painted.get(), FALSE) != ERROR;
+  Default();
+  const bool cues = (::SendMessageW(m_hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+  if (!clipped || ::GetFocus() != m_hWnd || !cues) return;
+  HDC dc = ::GetDC(m_hWnd);
+  ::SelectClipRgn(dc, painted.get());
+  RECT client;
+  ::GetClientRect(m_hWnd, &client);
+  ::DrawFocusRect(dc, &client);
+  ::ReleaseDC(m_hWnd, dc);
 }
 
 BOOL CHyperLink::PreTranslateMessage(MSG* message) {

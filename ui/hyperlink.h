@@ -1,5 +1,7 @@
 // A static text control that behaves as a web link: link colours, an underline while the pointer
-// is over it, a hand cursor, a tool-tip with its address, and a click that opens the address.
+// is over it, a hand cursor, a tool-tip with its address, and a click that opens the address. It
+// is a tab stop: focused, it shows a focus rectangle when the system shows keyboard cues, and
+// Enter or Space opens the address as a click does.
 #pragma once
 
 #include <windows.h>
@@ -38,6 +40,8 @@ class CHyperLink : public CStatic {
   void OnTimer();
   void OnLinkClicked();
   BOOL OnEraseBkgnd(HDC dc);
+  BOOL OnKeyDown(WPARAM key, LPARAM flags);
+  void OnPaint();
   void FitToText();
   void LoadHandCursor();
   void SetDisplayFont(const CFont& font);
@@ -61,6 +65,15 @@ class CHyperLink : public CStatic {
 // since Vista) of the system's own hand, so that the link always looks like a link. The caller
 // destroys it.
 HCURSOR LoadLinkHandCursor();
+
+// The WCAG 2 contrast ratio of two colours, from 1 (the same) to 21 (black and white).
+double ContrastRatio(COLORREF first, COLORREF second);
+
+// The colour itself where it reads on the background (a contrast of at least 4.5, WCAG 2's for
+// text), else the system's colour for links where that reads, else the system's text colour for
+// that background (on a dark or high-contrast scheme).
+COLORREF ReadableColour(COLORREF colour, COLORREF background, COLORREF systemLink,
+                        COLORREF systemText);
 
 // The text colour: hover over visited over not yet visited.
 COLORREF LinkTextColour(bool pointerOver, bool visited, COLORREF link, COLORREF visitedColour,

@@ -7,15 +7,27 @@
 namespace {
 
 constexpr wchar_t kMediaFolder[] = L"\\data\\vorn\\";
-constexpr int kIconSize = 64;
+constexpr int kIconSize = 64;  // at 96 dots per inch
+constexpr int kBaseDpi = 96;
 
 bool Exists(const CString& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The icon keeps its size next to the dialog's texts, which grow with the system's dots per inch:
+// the manifest declares the program aware of that scaling, so Windows no longer stretches the
+// notice as a bitmap (XP never does).
+int ScaledIconSize() {
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : kBaseDpi;
+  if (screen != nullptr) ::ReleaseDC(nullptr, screen);
+  return dpi > kBaseDpi ? ::MulDiv(kIconSize, dpi, kBaseDpi) : kIconSize;
+}
+
 HICON LoadIconFile(const CString& path) {
+  const int size = ScaledIconSize();
   return static_cast<HICON>(
-      ::LoadImageW(nullptr, path.c_str(), IMAGE_ICON, kIconSize, kIconSize, LR_LOADFROMFILE));
+      ::LoadImageW(nullptr, path.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
 }
 
 }  // namespace
@@ -27,7 +39,8 @@ HICON LoadIconImage(const CString& fileName, UINT resourceId) {
     const CString candidate = *folder + kMediaFolder + fileName;
     if (Exists(candidate)) return LoadIconFile(candidate);
   }
+  const int size = ScaledIconSize();
   return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
-                                         MAKEINTRESOURCEW(LOWORD(resourceId)), IMAGE_ICON,
-                                         kIconSize, kIconSize, 0));
+                                         MAKEINTRESOURCEW(LOWORD(resourceId)), IMAGE_ICON, size,
+                                         size, 0));
 }

@@ -1,5 +1,5 @@
-// The notice's 64 x 64 icon: from the installation media when it carries one, else from the
-// program's resources.
+// The notice's icon, 64 x 64 at 96 dots per inch and scaled with the system's dots per inch above
+// that: from the installation media when it carries one, else from the program's resources.
 #pragma once
 
 #include <windows.h>

@@ -18,6 +18,9 @@ constexpr wchar_t kLinkKey[] = L"link";
 constexpr wchar_t kDefaultLink[] = L"http://www.microsoft.com/windows/internet-explorer/";
 constexpr wchar_t kEnglishInstaller[] = L"\\ie_setup_2057.exe";
 constexpr int kLinkResult = -1;
+// The window's name, for the taskbar, Alt+Tab and screen readers: the browser's name, the same in
+// every language.
+constexpr wchar_t kCaption[] = L"Internet Explorer";
 
 // Someone else ended the notice: not the user's choice, so never the link's -1 or a success.
 int ReportNoAnswer() {
@@ -66,6 +69,7 @@ void CbrantelDlg::DoDataExchange(CDataExchange* exchange) {
 
 BOOL CbrantelDlg::OnInitDialog() {
   CDialog::OnInitDialog();
+  SetWindowText(kCaption);
   // The link keeps the size fitted to the template's placeholder text: the address is stored
   // first, and only then shown as the link's text.
   const CString address = ReadSetting(kLinkKey, kDefaultLink);
