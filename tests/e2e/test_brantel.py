@@ -14,6 +14,11 @@ BROWSER = r"HKLM\SOFTWARE\Microsoft\Internet Explorer"
 MAKER = r"HKLM\SOFTWARE\orvanix"
 DEFAULT = "/passive /update-no /norestart"
 STAMP = re.compile(r"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d --> (.*)\.")
+# Looks of the screen: system colours (15 button face, 18 its text, 8 text, 26 links), the theme
+# and the dots per inch. Wine's default, a dark scheme (the theme off, as Windows turns it off), and
+# the default at 144 dots per inch.
+LOOKS = {None: ("15=F5F5F5 18=0 8=0 26=E0E0E0", "1", 96), "dark": ("15=0 18=FFFFFF 8=FFFFFF 26=FFFF", "0", 96)}
+LOOKS["144dpi"] = LOOKS[None][:2] + (144,)
 
 
 def win(path):
@@ -41,9 +46,17 @@ def drive(*steps, env=None):  # what the driver reported of the steps; a None in
     environment = {k: v for k, v in {**os.environ, **(env or {})}.items() if v is not None}
     subprocess.run([WINE, str(BUILD / "driver.exe"), win(script)], cwd=PREFIX, env=environment,
                    check=True, timeout=120, stdin=subprocess.DEVNULL)
-    lines = pathlib.Path(str(script) + ".out").read_text(encoding="utf-8").splitlines()
+    out = pathlib.Path(str(script) + ".out")
+    lines = out.read_text(encoding="utf-8").splitlines() if out.exists() else []
     return {key: re.sub(r"\\(.)", lambda m: "\n" if m[1] == "n" else m[1], value)
             for key, _, value in (line.partition("\t") for line in lines)}
+
+
+def scheme(name):  # the steps that give a look
+    colours, theme, dpi = LOOKS[name]
+    return [("colours", colours), ("reg-dword", r"HKCU\Control Panel\Desktop", "LogPixels", dpi),
+            ("reg-sz", r"HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager",
+             "ThemeActive", theme)]
 
 
 def machine(browser="7.0.6000.16386", **embedded):  # the registry: browser, maker's products
@@ -82,7 +95,7 @@ def brantel(folder, args="", action="ok", setup=(), env=None, after=()):
     steps = [*setup, ("run", win(folder / "Brantel.exe"), args)]
     if action:
         steps.append(("notice", action))
-    out = drive(*steps, *after, ("wait",), env=env)
+    out = drive(*steps, *after, ("wait",), *scheme(None), env=env)  # back to the default look
     out["runs"] = runs_since(size)
     return out
 
@@ -163,7 +176,8 @@ LANGUAGES = {int(p.name.split("_")[1]): {k: v.replace('""', '"') for k, v in re.
     r'(IDS_\w+)\s+"((?:[^"]|"")*)"', p.read_text(encoding="utf-8"))}
     for p in (SOURCE / "res/strings").glob("*.rc")}
 # id asked for, table whose texts it shows (OK label, other texts)
-FALLBACKS = [(1033, 2057, 2057), (1031, 7, 7), (1055, 1055, 2057), (0, None, None)]
+FALLBACKS = [(1033, 2057, 2057, None), (1031, 7, 7, None), (1055, 1055, 2057, None),
+             (0, None, None, None), (2057, 2057, 2057, "dark"), (2057, 2057, 2057, "144dpi")]
 
 
 def ink_gaps(shot, x, y, w, h):  # per line of ink in a box of the shot: its gap to the right edge
@@ -180,18 +194,37 @@ def expected_texts(ok_lang, lang):
         f"{texts['IDS_DOWNLOAD_HINT']} {texts['IDS_SETUP_INTERRUPTED']}"
 
 
-@pytest.mark.parametrize("lang,ok_lang,text_lang",
-                         [(lang, lang, lang) for lang in sorted(LANGUAGES) if
+def ink(shot, box):  # the most common colour in a box of the shot but its background, and that
+    colours = sorted(Image.open(shot).convert("RGB").crop(box).getcolors(1 << 16))
+    return colours[-2][1], colours[-1][1]
+
+
+def contrast(*colours):  # WCAG 2's ratio of two colours
+    lum = [sum(w * (v / 255 / 12.92 if v <= 10 else ((v / 255 + .055) / 1.055) ** 2.4)
+               for w, v in zip((.2126, .7152, .0722), c)) + .05 for c in colours]
+    return max(lum) / min(lum)
+
+
+@pytest.mark.parametrize("lang,ok_lang,text_lang,look",
+                         [(lang, lang, lang, None) for lang in sorted(LANGUAGES) if
                           len(LANGUAGES[lang]) == 5] + FALLBACKS)
-def test_notice_texts(lang, ok_lang, text_lang):
-    folder, shot = kit(f"lang-{lang}", sleep=0), f"{SHOTS}/notice-{lang}.png"
-    out = brantel(folder, f"/l {lang}", None, machine(), after=[("texts",), ("shot", shot),
-                                                                ("notice", "ok")])
-    assert out["exit"] == "0"
+def test_notice_texts(lang, ok_lang, text_lang, look):
+    folder, shot = kit(f"lang-{lang}", sleep=0), f"{SHOTS}/notice-{lang}{f'-{look}' if look else ''}.png"
+    drive(*scheme(look))  # before the driver starts: it measures the texts at the notice's scale
+    out = brantel(folder, f"/l {lang}", None, machine(), after=[
+        ("texts",), ("shot", shot), ("notice", "ok")])
+    assert out["exit"] == "0" and out["caption"] == "Internet Explorer"
     if ok_lang is not None:
         assert (out["text1"], out["text1001"], out["text1004"]) == \
             expected_texts(ok_lang, text_lang)
     assert out["fits1001"] == out["fits1004"] == "1"
+    # The icon keeps its size next to the texts (64 pixels at 96 dots per inch); the link reads on
+    # its background: its own colour on the default scheme, the system's colours on a dark one.
+    icon = int(out["style1003"].split()[4])
+    assert icon >= 1.4 * 64 if look == "144dpi" else icon == 64
+    x, y, w, h = map(int, out["style1000"].split()[2:])
+    colour, background = ink(shot, (x, y, x + w, y + h))
+    assert contrast(colour, background) >= 4.5 and (look == "dark" or colour == (0, 0, 238))
     # Hebrew and Arabic texts read right to left at the right edge, the link's address left to
     # right, by Windows' rules: in a mirrored control (WS_EX_LAYOUTRTL) the reading flag
     # (WS_EX_RTLREADING) and the right alignment (SS_RIGHT) mean their reverse. Other languages
@@ -227,11 +260,13 @@ def test_leaving_with_ok(action):
 # another name: which one the link ends (exit 0), the other one keeps running. When the shell
 # cannot open the link (no program for its protocol), the command for web pages does (its value in
 # the registry: the default, or only another), else the notice says why; the link still ends it.
-@pytest.mark.parametrize("parent,ended,page", [(None, 0, None), ("setup.exe", 1, None),
-                                               ("kit.exe", 0, None), (None, 0, ""),
-                                               (None, 0, "default"), (None, 0, "other")])
-def test_link_ends_the_callers_setup(parent, ended, page):
-    folder = kit(f"link-{parent}-{page}", codes={"page.exe": 0})
+# The keyboard takes it as the mouse does: Tab from OK to the link, then Enter or Space.
+@pytest.mark.parametrize("parent,ended,page,action", [
+    (None, 0, None, "link"), ("setup.exe", 1, None, "link"), ("kit.exe", 0, None, "link"),
+    (None, 0, "", "link"), (None, 0, "default", "link"), (None, 0, "other", "link"),
+    (None, 0, None, "tab-enter"), (None, 0, None, "tab-space")])
+def test_link_ends_the_callers_setup(parent, ended, page, action):
+    folder = kit(f"link-{parent}-{page}-{action}", codes={"page.exe": 0})
     starters = [kit(f"setup-{i}", codes={name: 7}, sleep=30000)
                 for i, name in enumerate(["setup.exe", "setup.exe", "kit.exe"])]
     starter = {"setup.exe": 1, "kit.exe": 2}.get(parent)
@@ -248,7 +283,7 @@ def test_link_ends_the_callers_setup(parent, ended, page):
                       "" if page == "default" else page, f'"{win(folder / "page.exe")}" "%1"'))
     steps.append(("attach", "Brantel.exe") if parent else ("run", win(folder / "Brantel.exe"), ""))
     size = log_size()
-    out = drive(*steps, ("notice", "link"), ("wait",))
+    out = drive(*steps, ("notice", action), ("wait",))
     assert out["exit"] == "-1"
     assert [out["bystander0"], out["bystander1"]] == \
         ["0" if ended == i else "running" for i in range(2)]

@@ -3,13 +3,15 @@
 // The script holds one step a line, fields separated by tabs; what the steps see is written, a
 // "key<TAB>value" line each, to "<script>.out" (UTF-8):
 //   reg-sz KEY NAME TEXT | reg-dword KEY NAME N | reg-del KEY [NAME] | reg-deny-write KEY,
-//                        each KEY under HKLM or HKCR ("HKLM\SOFTWARE\...")
+//                        each KEY under HKLM, HKCR or HKCU ("HKLM\SOFTWARE\...")
+//   colours ELEMENT=BBGGRR ...   system colours for the session, as the colour settings set them
 //   start EXE ARGS       starts a bystander (a "setup.exe"); its exit code is reported at the end
 //   run EXE ARGS         starts the program under test: quoted path, blank, arguments
 //   run-hidden-station EXE ARGS   the same in a window station that nobody sees, and waits
 //   attach NAME          takes as the program under test the running process of that file name
 //   notice ACTION        waits for the notice (or the end), then: none, ok, enter, link, hover-ok,
-//                        escape, altf4, close (the last three are then followed by ok), quit
+//                        escape, altf4, close (the last three are then followed by ok), tab-enter,
+//                        tab-space (keys to the focus, as a keyboard's go), quit
 //                        (posted to its thread), endsession (the system's messages at logoff)
 //   texts                the controls' texts, styles and boxes, and whether the texts fit
 //   shot PATH            a PNG of the notice's window at a Unix path
@@ -45,7 +47,10 @@ void Report(const std::wstring& key, const std::wstring& value) {
 }
 
 void RegistryStep(const std::vector<std::wstring>& f) {
-  const HKEY root = f[1].compare(0, 5, L"HKCR\\") == 0 ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
+  const std::wstring hive = f[1].substr(0, 4);
+  const HKEY root = hive == L"HKCR"   ? HKEY_CLASSES_ROOT
+                    : hive == L"HKCU" ? HKEY_CURRENT_USER
+                                      : HKEY_LOCAL_MACHINE;
   const std::wstring path = f[1].substr(5);
   const wchar_t* name = f[2].empty() ? nullptr : f[2].c_str();
   if (f[0] == L"reg-del") {
@@ -183,6 +188,17 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     }
   }
   if (action == L"quit" || action == L"endsession") return;
+  if (action == L"tab-enter" || action == L"tab-space") {
+    const WPARAM keys[] = {VK_TAB, action == L"tab-enter" ? WPARAM{VK_RETURN} : VK_SPACE};
+    for (WPARAM key : keys) {
+      GUITHREADINFO thread = {};
+      thread.cbSize = sizeof(thread);
+      ::GetGUIThreadInfo(::GetWindowThreadProcessId(notice, nullptr), &thread);
+      PostKey(thread.hwndFocus, WM_KEYDOWN, key, 0);
+      ::Sleep(kSettleMs);
+    }
+    return;
+  }
   if (action == L"link") {
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));  // a click
@@ -234,7 +250,8 @@ bool Fits(HWND notice, HWND control) {
 void Texts(HANDLE process, DWORD processId) {
   const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
   if (notice == nullptr) return;
-  for (int id : {IDOK, 1000, 1001, 1004}) {
+  Report(L"caption", WindowText(notice));
+  for (int id : {IDOK, 1000, 1001, 1003, 1004}) {
     const HWND control = ::GetDlgItem(notice, id);
     const std::wstring n = std::to_wstring(id);
     RECT at, window;  // the control's box in the window, as a shot of the window has it
@@ -289,6 +306,15 @@ int wmain(int argc, wchar_t** argv) {
     }
     f.resize(4);
     if (f[0].compare(0, 4, L"reg-") == 0) RegistryStep(f);
+    if (f[0] == L"colours") {
+      std::vector<INT> elements;
+      std::vector<COLORREF> colours;
+      for (wchar_t* at = &f[1][0]; *at != 0;) {
+        elements.push_back(static_cast<INT>(std::wcstoul(at, &at, 10)));
+        colours.push_back(std::wcstoul(at + 1, &at, 16));
+      }
+      ::SetSysColors(static_cast<int>(elements.size()), elements.data(), colours.data());
+    }
     if (f[0] == L"start") bystanders.emplace_back(Start(f[1], f[2]));
     if (f[0] == L"run") target.reset(Start(f[1], f[2], &targetId));
     if (f[0] == L"run-hidden-station") {
