@@ -297,6 +297,31 @@ def test_link_ends_the_callers_setup(parent, ended, page, action):
     assert runs_since(size)[0][-1] == "Clicked link. Opened url, closing setup and application..."
 
 
+# The example installer (examples/nsis/setup.nsi), written by makensis into its kit as setup.exe
+# after reading the kit: silent, it installs (3010: asks for a restart) or stops with the browser
+# installer's code; shown, the link ends it with 0. It passes on the user's language (C: 1033).
+NSIS = [
+    ("present", machine("11.0"), 0, "it_IT.UTF-8", 1040, "IE8 Already installed"),
+    ("restart", machine(Haldry="1"), 3010, None, 1033, "Process returned code: 3010"),
+    ("failed", machine(Haldry="1"), 1603, None, 1033, "Process returned code: 1603"),
+    ("link", machine(), -1, None, 1033, "Clicked link. Opened url, closing setup and application...")]
+
+
+@pytest.mark.parametrize("name,setup,code,locale,lang,last", NSIS, ids=[row[0] for row in NSIS])
+def test_nsis_example_runs_brantel_first(name, setup, code, locale, lang, last):
+    folder = kit(f"nsis-{name}", codes={"ie_setup_2057.exe": code, "ie_setup_1040.exe": 0})
+    subprocess.run(["makensis", "-V2", f"-DPREREQ={folder}", f"-DOUTFILE={folder}/setup.exe",
+                    str(SOURCE / "examples/nsis/setup.nsi")], check=True)
+    exe, app, size = win(folder / "setup.exe"), win(folder / "app"), log_size()
+    steps = [("start", exe, f"/D={app}"), ("attach", "Brantel.exe"), ("notice", "link")] \
+        if code == -1 else [("run", exe, f"/S /D={app}")]
+    out = drive(*setup, *steps, ("wait",), env=locale and {"LC_ALL": locale})
+    [run] = runs_since(size)
+    assert (out["exit"], out.get("bystander0")) == (str(code), "0" if code == -1 else None)
+    assert (folder / "app/example.txt").exists() == (code in (0, 3010))
+    assert run[1:3] == [f"Found lang(/l): {lang}", f"lang: {lang}"] and run[-1] == last
+
+
 # no display, a window station that nobody sees (1459: it requires a visible one), and a notice
 # that others than its user end (a quit request, the end of the session: 1223): never an answer
 @pytest.mark.parametrize("run,env,action,code", [  # no display last: it leaves Wine's desktop without
