@@ -194,10 +194,12 @@ BOOL CHyperLink::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
       *result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
       return TRUE;
     case WM_GETDLGCODE: {
-      // Enter goes to the focused link, not to the default button.
+      // Enter and Space, as keys and as characters, go to the focused link: Enter not to the
+      // default button, the characters not to the dialog's search for a mnemonic.
       const MSG* key = reinterpret_cast<const MSG*>(lParam);
-      const bool enter = key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN;
-      *result = Default() | (enter ? DLGC_WANTMESSAGE : 0);
+      const bool ours = key != nullptr && (key->message == WM_KEYDOWN || key->message == WM_CHAR) &&
+                        (key->wParam == VK_RETURN || key->wParam == VK_SPACE);
+      *result = Default() | (ours ? DLGC_WANTMESSAGE : 0);
       return TRUE;
     }
     case WM_KEYDOWN:
