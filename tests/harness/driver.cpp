@@ -4,15 +4,15 @@
 // "key<TAB>value" line each, to "<script>.out" (UTF-8):
 //   reg-sz KEY NAME TEXT | reg-dword KEY NAME N | reg-del KEY [NAME] | reg-deny-write KEY,
 //                        each KEY under HKLM, HKCR or HKCU ("HKLM\SOFTWARE\...")
-//   colours ELEMENT=BBGGRR ...   system colours for the session, as the colour settings set them
+//   colours BBGGRR x 4   the session's colours of button faces, their text, text and links
 //   start EXE ARGS       starts a bystander (a "setup.exe"); its exit code is reported at the end
 //   run EXE ARGS         starts the program under test: quoted path, blank, arguments
 //   run-hidden-station EXE ARGS   the same in a window station that nobody sees, and waits
 //   attach NAME          takes as the program under test the running process of that file name
-//   notice ACTION        waits for the notice (or the end), then: none, ok, enter, link, hover-ok,
-//                        escape, altf4, close (the last three are then followed by ok), tab-enter,
-//                        tab-space (keys to the focus, as a keyboard's go), quit
-//                        (posted to its thread), endsession (the system's messages at logoff)
+//   notice ACTION        waits for the notice (or the end), then: none, ok, enter, link, escape,
+//                        altf4, close (the last three are then followed by ok), tab-enter,
+//                        tab-space (keys to the focus, as a keyboard's go), quit (posted to its
+//                        thread), endsession (the system's messages at logoff)
 //   texts                the controls' texts, styles and boxes, and whether the texts fit
 //   shot PATH            a PNG of the notice's window at a Unix path
 //   hold-log PATH | release-log MS   a slow writer of the log: holds its lock, then after MS
@@ -47,10 +47,9 @@ void Report(const std::wstring& key, const std::wstring& value) {
 }
 
 void RegistryStep(const std::vector<std::wstring>& f) {
-  const std::wstring hive = f[1].substr(0, 4);
-  const HKEY root = hive == L"HKCR"   ? HKEY_CLASSES_ROOT
-                    : hive == L"HKCU" ? HKEY_CURRENT_USER
-                                      : HKEY_LOCAL_MACHINE;
+  const HKEY root = f[1][3] == L'R'   ? HKEY_CLASSES_ROOT
+                    : f[1][3] == L'U' ? HKEY_CURRENT_USER
+                                      : HKEY_LOCAL_MACHINE;  // HKCR, HKCU, HKLM
   const std::wstring path = f[1].substr(5);
   const wchar_t* name = f[2].empty() ? nullptr : f[2].c_str();
   if (f[0] == L"reg-del") {
@@ -189,10 +188,9 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
   }
   if (action == L"quit" || action == L"endsession") return;
   if (action == L"tab-enter" || action == L"tab-space") {
-    const WPARAM keys[] = {VK_TAB, action == L"tab-enter" ? WPARAM{VK_RETURN} : VK_SPACE};
-    for (WPARAM key : keys) {
-      GUITHREADINFO thread = {};
-      thread.cbSize = sizeof(thread);
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof(thread);
+    for (WPARAM key : {WPARAM{VK_TAB}, action == L"tab-enter" ? WPARAM{VK_RETURN} : VK_SPACE}) {
       ::GetGUIThreadInfo(::GetWindowThreadProcessId(notice, nullptr), &thread);
       PostKey(thread.hwndFocus, WM_KEYDOWN, key, 0);
       ::Sleep(kSettleMs);
@@ -207,20 +205,6 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
       ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     }
     return;
-  }
-  if (action == L"hover-ok") {
-    // A tool-tip shows only while its window is active, once the pointer has rested on the tool:
-    // the pointer moves there as a user's would, through X (a warp by Wine may be taken back).
-    ::SetForegroundWindow(notice);
-    RECT link;
-    ::GetWindowRect(::GetDlgItem(notice, 1000), &link);
-    const std::wstring to = std::to_wstring(link.left + 4) + L" " + std::to_wstring(link.top + 4);
-    ScopedHandle moving(Start(L"", L"/usr/bin/xdotool mousemove " + to));
-    const DWORD start = ::GetTickCount();
-    while (TopWindows(processId, L"tooltips_class32").empty() && ::GetTickCount() - start < 5000) {
-      ::Sleep(kPollMs);
-    }
-    Report(L"tooltip", std::to_wstring(TopWindows(processId, L"tooltips_class32").size()));
   }
   if (action == L"enter") {
     PostKey(ok, WM_KEYDOWN, VK_RETURN, 0);
@@ -307,13 +291,10 @@ int wmain(int argc, wchar_t** argv) {
     f.resize(4);
     if (f[0].compare(0, 4, L"reg-") == 0) RegistryStep(f);
     if (f[0] == L"colours") {
-      std::vector<INT> elements;
-      std::vector<COLORREF> colours;
-      for (wchar_t* at = &f[1][0]; *at != 0;) {
-        elements.push_back(static_cast<INT>(std::wcstoul(at, &at, 10)));
-        colours.push_back(std::wcstoul(at + 1, &at, 16));
-      }
-      ::SetSysColors(static_cast<int>(elements.size()), elements.data(), colours.data());
+      const INT elements[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_WINDOWTEXT, COLOR_HOTLIGHT};
+      COLORREF c[4] = {};
+      swscanf(f[1].c_str(), L"%lx %lx %lx %lx", &c[0], &c[1], &c[2], &c[3]);
+      ::SetSysColors(4, elements, c);
     }
     if (f[0] == L"start") bystanders.emplace_back(Start(f[1], f[2]));
     if (f[0] == L"run") target.reset(Start(f[1], f[2], &targetId));
