@@ -198,7 +198,7 @@ def test_notice_texts(lang, ok_lang, text_lang, look):
     drive(*scheme(look))  # before the driver starts: it measures the texts at the notice's scale
     out = brantel(folder, f"/l {lang}", None, machine(), after=[
         ("texts",), ("shot", shot), ("notice", "ok")])
-    assert (out["exit"], out["caption"], out["fits1001"], out["fits1004"]) == \
+    assert (out["exit"], out["text0"], out["fits1001"], out["fits1004"]) == \
         ("0", "Internet Explorer", "1", "1")
     if ok_lang is not None:
         assert (out["text1"], out["text1001"], out["text1004"]) == \

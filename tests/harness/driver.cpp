@@ -13,7 +13,7 @@
 //                        altf4, close (the last three are then followed by ok), tab-enter,
 //                        tab-space (keys to the focus, as a keyboard's go), quit (posted to its
 //                        thread), endsession (the system's messages at logoff)
-//   texts                the controls' texts, styles and boxes, and whether the texts fit
+//   texts                texts, styles, boxes of the notice (0) and its controls; whether texts fit
 //   shot PATH            a PNG of the notice's window at a Unix path
 //   hold-log PATH | release-log MS   a slow writer of the log: holds its lock, then after MS
 //                        appends "HELD" and lets the others go
@@ -234,9 +234,8 @@ bool Fits(HWND notice, HWND control) {
 void Texts(HANDLE process, DWORD processId) {
   const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
   if (notice == nullptr) return;
-  Report(L"caption", WindowText(notice));
-  for (int id : {IDOK, 1000, 1001, 1003, 1004}) {
-    const HWND control = ::GetDlgItem(notice, id);
+  for (int id : {0, IDOK, 1000, 1001, 1003, 1004}) {
+    const HWND control = id == 0 ? notice : ::GetDlgItem(notice, id);
     const std::wstring n = std::to_wstring(id);
     RECT at, window;  // the control's box in the window, as a shot of the window has it
     ::GetWindowRect(control, &at);
