@@ -40,16 +40,18 @@ double Luminance(COLORREF colour) {
          0.0722 * Linear(GetBValue(colour));
 }
 
-}  // namespace
-
+// The WCAG 2 contrast ratio of two colours, from 1 (the same) to 21 (black and white).
 double ContrastRatio(COLORREF first, COLORREF second) {
   const double a = Luminance(first) + 0.05;
   const double b = Luminance(second) + 0.05;
   return a > b ? a / b : b / a;
 }
 
-COLORREF ReadableColour(COLORREF colour, COLORREF background, COLORREF systemLink,
-                        COLORREF systemText) {
+}  // namespace
+
+COLORREF LinkColourOn(COLORREF background, COLORREF colour, COLORREF linkColour,
+                      COLORREF systemLink, COLORREF systemText) {
+  if (ContrastRatio(linkColour, background) >= kReadableContrast) return colour;
   if (ContrastRatio(colour, background) >= kReadableContrast) return colour;
   if (ContrastRatio(systemLink, background) >= kReadableContrast) return systemLink;
   return systemText;
@@ -234,13 +236,14 @@ BOOL CHyperLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM, LRESULT* res
   return FALSE;
 }
 
-// The text is drawn on the button face (OnEraseBkgnd), in the link's own colours wherever they
-// read.
+// The text is drawn on the button face (OnEraseBkgnd): in the link's own colours on the schemes
+// they were made for, all three (the hover colour too, whose contrast on a light face is about
+// 3.5), in the scheme's where they would not read.
 HBRUSH CHyperLink::CtlColor(HDC dc) {
   const COLORREF colour = LinkTextColour(m_pointerOver != FALSE, m_visited != FALSE, m_linkColour,
                                          m_visitedColour, m_hoverColour);
-  ::SetTextColor(dc, ReadableColour(colour, ::GetSysColor(COLOR_BTNFACE),
-                                    ::GetSysColor(COLOR_HOTLIGHT), ::GetSysColor(COLOR_BTNTEXT)));
+  ::SetTextColor(dc, LinkColourOn(::GetSysColor(COLOR_BTNFACE), colour, m_linkColour,
+                                  ::GetSysColor(COLOR_HOTLIGHT), ::GetSysColor(COLOR_BTNTEXT)));
   ::SetBkMode(dc, TRANSPARENT);
   return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
 }

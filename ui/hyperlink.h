@@ -66,14 +66,13 @@ class CHyperLink : public CStatic {
 // destroys it.
 HCURSOR LoadLinkHandCursor();
 
-// The WCAG 2 contrast ratio of two colours, from 1 (the same) to 21 (black and white).
-double ContrastRatio(COLORREF first, COLORREF second);
-
-// The colour itself where it reads on the background (a contrast of at least 4.5, WCAG 2's for
-// text), else the system's colour for links where that reads, else the system's text colour for
-// that background (on a dark or high-contrast scheme).
-COLORREF ReadableColour(COLORREF colour, COLORREF background, COLORREF systemLink,
-                        COLORREF systemText);
+// The colour to draw one of the link's colours in on the background. Where the link's own colour
+// (not yet visited) reads there (a contrast of at least 4.5, WCAG 2's for text), the scheme is one
+// the link's colours were made for: the colour itself. Elsewhere (a dark or high-contrast scheme)
+// the colour itself where it reads, else the system's colour for links where that reads, else the
+// system's text colour for that background.
+COLORREF LinkColourOn(COLORREF background, COLORREF colour, COLORREF linkColour,
+                      COLORREF systemLink, COLORREF systemText);
 
 // The text colour: hover over visited over not yet visited.
 COLORREF LinkTextColour(bool pointerOver, bool visited, COLORREF link, COLORREF visitedColour,

@@ -90,9 +90,7 @@ def log_size():  # where the next run's lines will start
 
 def brantel(folder, args="", action="ok", setup=(), env=None, after=()):
     size = log_size()
-    steps = [*setup, ("run", win(folder / "Brantel.exe"), args)]
-    if action:
-        steps.append(("notice", action))
+    steps = [*setup, ("run", win(folder / "Brantel.exe"), args), *([("notice", action)] if action else [])]
     out = drive(*steps, *after, ("wait",), *scheme(None), env=env)  # back to the default look
     out["runs"] = runs_since(size)
     return out

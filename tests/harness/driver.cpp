@@ -257,10 +257,9 @@ void Shot(HANDLE process, DWORD processId, const std::wstring& path) {
   ::Sleep(kSettleMs);
   RECT r;
   ::GetWindowRect(notice, &r);
-  std::wstring command = L"/usr/bin/import -silent -window root -crop " +
-                         std::to_wstring(r.right - r.left) + L"x" +
-                         std::to_wstring(r.bottom - r.top) + L"+" + std::to_wstring(r.left) + L"+" +
-                         std::to_wstring(r.top) + L" " + path;
+  wchar_t command[1024];  // wsprintfW's limit
+  wsprintfW(command, L"/usr/bin/import -silent -window root -crop %ldx%ld+%ld+%ld %s",
+            r.right - r.left, r.bottom - r.top, r.left, r.top, path.c_str());
   ScopedHandle taking(Start(L"", command));
   ::WaitForSingleObject(taking.get(), kExitWaitMs);
 }

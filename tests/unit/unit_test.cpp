@@ -118,6 +118,13 @@ TEST_CASE("a link the shell refuses is opened by the command for web pages, or r
   CHECK(untouched == CString(L"untouched"));
 }
 
+TEST_CASE("the link's colours stay where its own reads; elsewhere each that does not gives way") {
+  const COLORREF blue = RGB(0, 0, 238), red = RGB(255, 0, 0), white = RGB(255, 255, 255);
+  CHECK(LinkColourOn(RGB(240, 240, 240), red, blue, white, 0) == red);  // 3.5, with its own
+  CHECK(LinkColourOn(0, red, blue, RGB(255, 255, 0), white) == red);    // 5.3 on black
+  CHECK(LinkColourOn(0, blue, blue, RGB(0, 0, 128), white) == white);   // the system's link neither
+}
+
 namespace {
 
 // What the launcher hands the platform: its import of CreateProcessW, replaced in this program
