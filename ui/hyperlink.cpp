@@ -28,9 +28,10 @@ RECT RectInParent(HWND window, const RECT& screen) {
   return RECT{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
 }
 
-// x to the power 2.4, for x in (0, 1], without the C library's pow, which would add kilobytes to
-// the program: x * x * y, where y = x to the power 0.4 solves y^5 = x^2. Newton's method from y = 1
-// comes down to that root from above and ends at the precision of a double.
+// x to the power 2.4 without the C library's pow, which would add kilobytes to the program: x * x *
+// y, where y = x to the power 0.4 solves y^5 = x^2. Newton's method from y = 1 comes down to that
+// root from above; for the x that channel values give (0.09 to 1) it ends at a double's precision
+// within ten steps.
 double PowerTwoPointFour(double x) {
   double y = 1.0;
   for (int step = 0; step < 40; ++step) y -= (y * y * y * y * y - x * x) / (5 * y * y * y * y);
@@ -57,9 +58,9 @@ double ContrastRatio(COLORREF first, COLORREF second) {
 
 }  // namespace
 
-COLORREF LinkColourOn(COLORREF background, COLORREF colour, COLORREF linkColour,
+COLORREF LinkColourOn(COLORREF background, COLORREF colour, COLORREF linkColour, bool highContrast,
                       COLORREF systemLink, COLORREF systemText) {
-  if (ContrastRatio(linkColour, background) >= kReadableContrast) return colour;
+  if (!highContrast && ContrastRatio(linkColour, background) >= kReadableContrast) return colour;
   if (ContrastRatio(colour, background) >= kReadableContrast) return colour;
   if (ContrastRatio(systemLink, background) >= kReadableContrast) return systemLink;
   return systemText;
@@ -244,16 +245,21 @@ BOOL CHyperLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM, LRESULT* res
   return FALSE;
 }
 
-// The text is drawn on the button face (OnEraseBkgnd): in the link's own colours on the schemes
-// they were made for, all three (the hover colour too, whose contrast on a light face is about
-// 3.5), in the scheme's where they would not read.
+// The text is drawn on the button face: in the link's own colours on the schemes they were made
+// for, all three (the hover colour too, whose contrast on a light face is about 3.5), in the
+// scheme's where they would not read. The control fills its background with the face's brush
+// itself, so that every paint of it is whole, whether its background was erased before or not.
 HBRUSH CHyperLink::CtlColor(HDC dc) {
   const COLORREF colour = LinkTextColour(m_pointerOver != FALSE, m_visited != FALSE, m_linkColour,
                                          m_visitedColour, m_hoverColour);
-  ::SetTextColor(dc, LinkColourOn(::GetSysColor(COLOR_BTNFACE), colour, m_linkColour,
+  HIGHCONTRASTW contrast = {sizeof(contrast), 0, nullptr};
+  const bool highContrast =
+      ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) != FALSE &&
+      (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+  ::SetTextColor(dc, LinkColourOn(::GetSysColor(COLOR_BTNFACE), colour, m_linkColour, highContrast,
                                   ::GetSysColor(COLOR_HOTLIGHT), ::GetSysColor(COLOR_BTNTEXT)));
   ::SetBkMode(dc, TRANSPARENT);
-  return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+  return ::GetSysColorBrush(COLOR_BTNFACE);
 }
 
 BOOL CHyperLink::OnSetCursor() {

@@ -67,11 +67,11 @@ class CHyperLink : public CStatic {
 HCURSOR LoadLinkHandCursor();
 
 // The colour to draw one of the link's colours in on the background. Where the link's own colour
-// (not yet visited) reads there (a contrast of at least 4.5, WCAG 2's for text), the scheme is one
-// the link's colours were made for: the colour itself. Elsewhere (a dark or high-contrast scheme)
-// the colour itself where it reads, else the system's colour for links where that reads, else the
-// system's text colour for that background.
-COLORREF LinkColourOn(COLORREF background, COLORREF colour, COLORREF linkColour,
+// (not yet visited) reads there (a contrast of at least 4.5, WCAG 2's for text) and the system is
+// not in high-contrast mode, the scheme is one the link's colours were made for: the colour itself.
+// Elsewhere (a dark or high-contrast scheme) the colour itself where it reads, else the system's
+// colour for links where that reads, else the system's text colour for that background.
+COLORREF LinkColourOn(COLORREF background, COLORREF colour, COLORREF linkColour, bool highContrast,
                       COLORREF systemLink, COLORREF systemText);
 
 // The text colour: hover over visited over not yet visited.

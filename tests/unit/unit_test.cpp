@@ -120,9 +120,10 @@ TEST_CASE("a link the shell refuses is opened by the command for web pages, or r
 
 TEST_CASE("the link's colours stay where its own reads; elsewhere each that does not gives way") {
   const COLORREF blue = RGB(0, 0, 238), red = RGB(255, 0, 0), white = RGB(255, 255, 255);
-  CHECK(LinkColourOn(RGB(240, 240, 240), red, blue, white, 0) == red);  // 3.5, with its own
-  CHECK(LinkColourOn(0, red, blue, RGB(255, 255, 0), white) == red);    // 5.3 on black
-  CHECK(LinkColourOn(0, blue, blue, RGB(0, 0, 128), white) == white);   // the system's link neither
+  CHECK(LinkColourOn(RGB(240, 240, 240), red, blue, false, white, 0) == red);  // 3.5, with blue
+  CHECK(LinkColourOn(white, red, blue, true, blue, 0) == blue);  // 4.0, in high contrast
+  CHECK(LinkColourOn(0, red, blue, false, RGB(255, 255, 0), white) == red);   // 5.3 on black
+  CHECK(LinkColourOn(0, blue, blue, false, RGB(0, 0, 128), white) == white);  // nor the system's
 }
 
 namespace {
