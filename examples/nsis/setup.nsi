@@ -30,7 +30,8 @@ Page instfiles
 
 Function .onInit
   ; Brantel.exe looks for the browser installers and BRANTEL.INI beside itself: the whole
-  ; folder goes into $PLUGINSDIR, a temporary folder deleted when the installer ends.
+  ; folder goes into $PLUGINSDIR, a temporary folder deleted when the installer ends (not when
+  ; Brantel ends it after the link: then the folder stays in the user's temporary folder).
   InitPluginsDir
   SetOutPath "$PLUGINSDIR\prereq"
   File /r "${PREREQ}\*"
@@ -38,8 +39,12 @@ Function .onInit
   ; only ever one of the languages this installer carries. Brantel has 28 of its own and
   ; shows English for any other.
   System::Call "kernel32::GetUserDefaultUILanguage() i .r1"
-  StrCpy $0 1603  ; ExecWait leaves $0 alone if Brantel.exe cannot start: a fatal error then
+  ; A silent run (/S) still shows the notice where one is needed: only the user can choose.
+  ClearErrors
   ExecWait '"$PLUGINSDIR\prereq\Brantel.exe" /l $1' $0
+  ${If} ${Errors}  ; Brantel.exe did not start, and $0 holds nothing: a fatal error
+    StrCpy $0 1603
+  ${EndIf}
   SetOutPath $TEMP  ; out of $PLUGINSDIR, so that it can be deleted at the end
   ; -1, the user took the notice's link: ExecWait never returns, Brantel has ended this
   ; installer (exit code 0). Should -1 come back all the same, it stops below, with exit code 2
@@ -66,8 +71,9 @@ Function .onInstSuccess
   ${If} ${RebootFlag}
     ; 3010: "success, restart needed", as deployment tools read an installer's exit code
     SetErrorLevel 3010
-    MessageBox MB_YESNO|MB_ICONQUESTION "Restart Windows now to complete the installation?" \
-      /SD IDNO IDNO +2
+    ${If} ${Cmd} `MessageBox MB_YESNO|MB_ICONQUESTION \
+        "Restart Windows now to complete the installation?" /SD IDNO IDYES`
       Reboot
+    ${EndIf}
   ${EndIf}
 FunctionEnd
