@@ -49,7 +49,7 @@ def drive(*steps, env=None):  # what the driver reported of the steps; a None in
 
 
 # Looks: system colours (button face, its text, text, links), theme and dots per inch. Wine's
-# default, a dark scheme (the theme off, as Windows turns it off), and the default at 144 dpi.
+# default, a dark scheme (no theme, as in XP's and 7's high contrast) and the default at 144 dpi.
 def scheme(look):
     dark = look == "dark"
     return [("colours", "000000 FFFFFF FFFFFF 00FFFF" if dark else "F5F5F5 000000 000000 E0E0E0"),
