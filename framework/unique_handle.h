@@ -71,16 +71,12 @@ struct ModuleTraits {
   static void Close(Handle module) noexcept { ::FreeLibrary(module); }
 };
 
-struct FontTraits {
-  using Handle = HFONT;
+// Fonts, regions and the other objects that DeleteObject frees.
+template <typename Object>
+struct GdiObjectTraits {
+  using Handle = Object;
   static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle font) noexcept { ::DeleteObject(font); }
-};
-
-struct RegionTraits {
-  using Handle = HRGN;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle region) noexcept { ::DeleteObject(region); }
+  static void Close(Handle object) noexcept { ::DeleteObject(object); }
 };
 
 struct IconTraits {
@@ -93,7 +89,7 @@ using ScopedHandle = UniqueHandle<KernelHandleTraits>;
 using ScopedFileHandle = UniqueHandle<FileHandleTraits>;
 using ScopedRegKey = UniqueHandle<RegKeyTraits>;
 using ScopedModule = UniqueHandle<ModuleTraits>;
-using ScopedFont = UniqueHandle<FontTraits>;
-using ScopedRegion = UniqueHandle<RegionTraits>;
+using ScopedFont = UniqueHandle<GdiObjectTraits<HFONT>>;
+using ScopedRegion = UniqueHandle<GdiObjectTraits<HRGN>>;
 // Icons and cursors alike: a cursor made by CopyIcon is destroyed as an icon.
 using ScopedIcon = UniqueHandle<IconTraits>;

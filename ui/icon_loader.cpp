@@ -24,22 +24,19 @@ int ScaledIconSize() {
   return dpi > kBaseDpi ? ::MulDiv(kIconSize, dpi, kBaseDpi) : kIconSize;
 }
 
-HICON LoadIconFile(const CString& path) {
-  const int size = ScaledIconSize();
-  return static_cast<HICON>(
-      ::LoadImageW(nullptr, path.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
-}
-
 }  // namespace
 
 HICON LoadIconImage(const CString& fileName, UINT resourceId) {
   const CString oneUp = GetParentDirectory(GetModuleDirectory());
   const CString twoUp = GetParentDirectory(oneUp);
+  const int size = ScaledIconSize();
   for (const CString* folder : {&oneUp, &twoUp}) {
     const CString candidate = *folder + kMediaFolder + fileName;
-    if (Exists(candidate)) return LoadIconFile(candidate);
+    if (Exists(candidate)) {
+      return static_cast<HICON>(
+          ::LoadImageW(nullptr, candidate.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
+    }
   }
-  const int size = ScaledIconSize();
   return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
                                          MAKEINTRESOURCEW(LOWORD(resourceId)), IMAGE_ICON, size,
                                          size, 0));

@@ -149,9 +149,14 @@ std::wstring WindowText(HWND window) {
   return std::wstring(text, static_cast<size_t>(::GetWindowTextW(window, text, 8192)));
 }
 
-void PostKey(HWND window, UINT message, WPARAM key, LPARAM flags) {
-  ::PostMessageW(window, message, key, flags | 1);
-  ::PostMessageW(window, message + 1, key, flags | 1 | 0xC0000000);
+// A key pressed and released on the focus of the notice's thread, as a keyboard's goes.
+void PressKey(HWND notice, WPARAM key) {
+  GUITHREADINFO thread = {};
+  thread.cbSize = sizeof(thread);
+  ::GetGUIThreadInfo(::GetWindowThreadProcessId(notice, nullptr), &thread);
+  ::PostMessageW(thread.hwndFocus, WM_KEYDOWN, key, 1);
+  ::PostMessageW(thread.hwndFocus, WM_KEYUP, key, 0xC0000001);
+  ::Sleep(kSettleMs);
 }
 
 // After OK, while the installer runs: what of it is still shown, and whether the notice answers.
@@ -173,8 +178,8 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
   ::Sleep(kSettleMs);
   const HWND ok = ::GetDlgItem(notice, IDOK);
   if (action == L"escape" || action == L"altf4" || action == L"close") {
-    if (action == L"escape") PostKey(ok, WM_KEYDOWN, VK_ESCAPE, 0);
-    if (action == L"altf4") PostKey(notice, WM_SYSKEYDOWN, VK_F4, 1 << 29);
+    if (action == L"escape") PressKey(notice, VK_ESCAPE);
+    if (action == L"altf4") ::PostMessageW(notice, WM_SYSKEYDOWN, VK_F4, 1 | 1 << 29);
     if (action == L"close") ::PostMessageW(notice, WM_CLOSE, 0, 0);
     ::Sleep(kSettleMs);
     Report(L"open-after-" + action, ::IsWindowVisible(notice) ? L"1" : L"0");
@@ -188,14 +193,8 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
   }
   if (action == L"quit" || action == L"endsession") return;
   if (action == L"tab-enter" || action == L"tab-space") {
-    GUITHREADINFO thread = {};
-    thread.cbSize = sizeof(thread);
-    for (WPARAM key : {WPARAM{VK_TAB}, action == L"tab-enter" ? WPARAM{VK_RETURN} : VK_SPACE}) {
-      ::GetGUIThreadInfo(::GetWindowThreadProcessId(notice, nullptr), &thread);
-      PostKey(thread.hwndFocus, WM_KEYDOWN, key, 0);
-      ::Sleep(kSettleMs);
-    }
-    return;
+    PressKey(notice, VK_TAB);
+    return PressKey(notice, action == L"tab-enter" ? VK_RETURN : VK_SPACE);
   }
   if (action == L"link") {
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
@@ -207,7 +206,7 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     return;
   }
   if (action == L"enter") {
-    PostKey(ok, WM_KEYDOWN, VK_RETURN, 0);
+    PressKey(notice, VK_RETURN);
   } else {
     ::PostMessageW(notice, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
   }
