@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "framework/system_library.h"
 #include "framework/wnd.h"
 
 namespace {
@@ -49,6 +50,24 @@ void CToolTipCtrl::UpdateTipText(const CString& text, CWnd* window, UINT id) {
   TOOLINFOW tool = ToolRecord(window, id);
   tool.lpszText = const_cast<wchar_t*>(text.c_str());
   ::SendMessageW(m_hWnd, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void CToolTipCtrl::SetToolRect(CWnd* window, const RECT& rect, UINT id) {
+  TOOLINFOW tool = ToolRecord(window, id);
+  tool.rect = rect;
+  ::SendMessageW(m_hWnd, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+int WindowDpi(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  const auto own =
+      GetLibraryFunction<GetDpiForWindowFn>(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+  const UINT dpi = own != nullptr ? own(window) : 0;
+  if (dpi != 0) return static_cast<int>(dpi);
+  HDC screen = ::GetDC(nullptr);
+  const int system = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : kDefaultDpi;
+  if (screen != nullptr) ::ReleaseDC(nullptr, screen);
+  return system;
 }
 
 void CToolTipCtrl::RelayEvent(MSG* message) {

@@ -28,5 +28,12 @@ class CToolTipCtrl : public CWnd {
   BOOL Create(CWnd* parent, DWORD style = 0);
   BOOL AddTool(CWnd* window, const CString& text, const RECT& rect, UINT id);
   void UpdateTipText(const CString& text, CWnd* window, UINT id);
+  void SetToolRect(CWnd* window, const RECT& rect, UINT id);
   void RelayEvent(MSG* message);
 };
+
+// The dots per inch that sizes are designed at (100 %).
+constexpr int kDefaultDpi = 96;
+// The dots per inch a window is drawn at: its own where the system scales each window for its
+// monitor (Windows 10 1607 on), else the system's.
+int WindowDpi(HWND window);

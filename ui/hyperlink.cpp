@@ -106,7 +106,7 @@ CHyperLink::~CHyperLink() {
 void CHyperLink::SetLinkUrl(CString url) {
   m_url = std::move(url);
   if (!IsWindow()) return;
-  FitToText();
+  FitToText(GetWindowText());
   m_urlTip.UpdateTipText(m_url, this, kToolId);
 }
 
@@ -120,13 +120,11 @@ void CHyperLink::PreSubclassWindow() {
   HGDIOBJ source = reinterpret_cast<HGDIOBJ>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
   if (source == nullptr) source = ::GetStockObject(DEFAULT_GUI_FONT);
   if (source == nullptr) source = ::GetStockObject(ANSI_VAR_FONT);
-  LOGFONTW font = {};
-  ::GetObjectW(source, sizeof(font), &font);
-  m_plainFont.CreateFontIndirect(&font);
-  font.lfUnderline = TRUE;
-  m_underlinedFont.CreateFontIndirect(&font);
+  ::GetObjectW(source, sizeof(m_baseFont), &m_baseFont);
+  m_baseDpi = WindowDpi(m_hWnd);
+  CreateFonts(m_baseDpi);
 
-  FitToText();
+  FitToText(GetWindowText());
   LoadHandCursor();
 
   if (m_underlineMode != kUnderlineWhileHovered) {
@@ -142,7 +140,27 @@ void CHyperLink::PreSubclassWindow() {
   CStatic::PreSubclassWindow();
 }
 
-void CHyperLink::FitToText() {
+void CHyperLink::CreateFonts(int dpi) {
+  LOGFONTW font = m_baseFont;
+  font.lfHeight = ::MulDiv(font.lfHeight, dpi, m_baseDpi);
+  font.lfWidth = ::MulDiv(font.lfWidth, dpi, m_baseDpi);
+  m_plainFont.CreateFontIndirect(&font);
+  font.lfUnderline = TRUE;
+  m_underlinedFont.CreateFontIndirect(&font);
+}
+
+void CHyperLink::SetDpi(int dpi) {
+  if (!IsWindow() || m_baseDpi == 0) return;
+  CreateFonts(dpi);
+  const bool underlined = m_underlineMode == kUnderlineAlways || m_pointerOver;
+  SetDisplayFont(underlined ? m_underlinedFont : m_plainFont);
+  FitToText(CString(m_fittedText));
+  RECT client;
+  ::GetClientRect(m_hWnd, &client);
+  m_urlTip.SetToolRect(this, client, kToolId);
+}
+
+void CHyperLink::FitToText(const CString& text) {
   if (!IsWindow() || !m_fitToText) return;
   RECT windowRect;
   ::GetWindowRect(m_hWnd, &windowRect);
@@ -150,7 +168,7 @@ void CHyperLink::FitToText() {
   ::GetClientRect(m_hWnd, &clientRect);
   ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&clientRect), 2);
 
-  const CString text = GetWindowText();
+  m_fittedText = text;
   SIZE extent = {0, 0};
   HDC dc = ::GetDC(m_hWnd);
   HGDIOBJ previous = ::SelectObject(dc, m_underlinedFont.GetSafeHandle());
@@ -221,6 +239,16 @@ BOOL CHyperLink::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
       OnPaint();
       *result = 0;
       return TRUE;
+    case WM_GETOBJECT:
+      if (!m_accessible.Answer(m_hWnd, wParam, lParam, result)) break;
+      return TRUE;
+    case CLinkAccessibility::kDoDefaultAction:
+      OnLinkClicked();
+      *result = 0;
+      return TRUE;
+    case WM_DESTROY:
+      m_accessible.Disconnect();
+      break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
     case WM_UPDATEUISTATE:

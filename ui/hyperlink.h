@@ -1,7 +1,9 @@
 // A static text control that behaves as a web link: link colours, an underline while the pointer
 // is over it, a hand cursor, a tool-tip with its address, and a click that opens the address. It
 // is a tab stop: focused, it shows a focus rectangle when the system shows keyboard cues, and
-// Enter or Space opens the address as a click does.
+// Enter or Space opens the address as a click does. Screen readers read it as a link
+// (ui/link_accessible.h), whose default action is the same click. Its fonts follow the notice's
+// dots per inch.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +12,7 @@
 #include "framework/gdi.h"
 #include "framework/unique_handle.h"
 #include "framework/wnd.h"
+#include "ui/link_accessible.h"
 
 class CHyperLink : public CStatic {
  public:
@@ -23,6 +26,10 @@ class CHyperLink : public CStatic {
   // and updates the tool-tip.
   void SetLinkUrl(CString url);
   const CString& GetLinkUrl() const { return m_url; }
+
+  // The window's dots per inch changed (a move to a monitor of another scale): the fonts are made
+  // again for them and the link refitted to the text it was last fitted to, at the same place.
+  void SetDpi(int dpi);
 
   BOOL DestroyWindow() override;
   // Relays every message to the tool-tip.
@@ -42,9 +49,10 @@ class CHyperLink : public CStatic {
   BOOL OnEraseBkgnd(HDC dc);
   BOOL OnKeyDown(WPARAM key, LPARAM flags);
   void OnPaint();
-  void FitToText();
+  void FitToText(const CString& text);
   void LoadHandCursor();
   void SetDisplayFont(const CFont& font);
+  void CreateFonts(int dpi);
 
   COLORREF m_linkColour;
   COLORREF m_visitedColour;
@@ -56,6 +64,10 @@ class CHyperLink : public CStatic {
   CString m_url;
   CFont m_underlinedFont;
   CFont m_plainFont;
+  LOGFONTW m_baseFont = {};  // the font it was bound with, at m_baseDpi
+  int m_baseDpi = 0;
+  CString m_fittedText;  // what the last fit measured
+  CLinkAccessibility m_accessible;
   ScopedIcon m_handCursor;  // a private copy
   CToolTipCtrl m_urlTip;
   UINT m_hoverTimerId = 100;

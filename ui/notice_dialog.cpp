@@ -1,5 +1,7 @@
 #include "ui/notice_dialog.h"
 
+#include <utility>
+
 #include "app/program_paths.h"
 #include "framework/win_app.h"
 #include "log/log_to_file.h"
@@ -9,6 +11,7 @@
 #include "ui/icon_loader.h"
 #include "ui/link_navigation.h"
 #include "ui/localized_strings.h"
+#include "ui/notice_placement.h"
 #include "ui/notice_texts.h"
 
 namespace {
@@ -21,6 +24,11 @@ constexpr int kLinkResult = -1;
 // The window's name, for the taskbar, Alt+Tab and screen readers: the browser's name, the same in
 // every language.
 constexpr wchar_t kCaption[] = L"Internet Explorer";
+// Sent by Windows 8.1 and later when the notice moves to a monitor of another scale: the new dots
+// per inch in both words of wParam, the rectangle the system suggests in lParam.
+constexpr UINT kDpiChanged = 0x02E0;
+// Posted by the notice to itself once it is shown.
+constexpr UINT kComeForward = WM_APP + 0x4E;
 
 // Someone else ended the notice: not the user's choice, so never the link's -1 or a success.
 int ReportNoAnswer() {
@@ -42,7 +50,8 @@ void KeepLeftToRight(const CStatic& link) {
 }  // namespace
 
 CbrantelDlg::CbrantelDlg(CWnd* parent)
-    : CDialog(IDD_NOTICE_DIALOG, parent), m_hIcon(LoadIconImage(kIconFile, IDI_APP_ICON)) {}
+    : CDialog(IDD_NOTICE_DIALOG, parent),
+      m_hIcon(LoadIconImage(kIconFile, IDI_APP_ICON, WindowDpi(nullptr))) {}
 
 // A notice that reads right to left is mirrored, as the platform's own dialogs in those languages
 // are: the process's default layout is right to left while the notice is created, so that the
@@ -84,11 +93,31 @@ BOOL CbrantelDlg::OnInitDialog() {
   if (m_rightToLeft) KeepLeftToRight(m_link);
   m_readingOrderOnDc = m_rightToLeft && MirroredTextNeedsReadingOrder();
 
-  m_viewIcon.reset(LoadIconImage(kIconFile, IDI_APP_ICON));
-  ::SendMessageW(m_iconView.m_hWnd, STM_SETICON, reinterpret_cast<WPARAM>(m_viewIcon.get()), 0);
+  ShowIcon(WindowDpi(m_hWnd));
   ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon.get()));
   ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon.get()));
-  return TRUE;
+
+  PlaceNotice(m_hWnd);
+  ::PostMessageW(m_hWnd, kComeForward, 0, 0);
+  // The controls are in reading order, for screen readers, and so the link comes before OK in
+  // the tab order: the focus starts on OK, the default button, itself.
+  ::SetFocus(m_okButton.m_hWnd);
+  return FALSE;
+}
+
+void CbrantelDlg::ShowIcon(int dpi) {
+  ScopedIcon icon(LoadIconImage(kIconFile, IDI_APP_ICON, dpi));
+  ::SendMessageW(m_iconView.m_hWnd, STM_SETICON, reinterpret_cast<WPARAM>(icon.get()), 0);
+  m_viewIcon = std::move(icon);
+}
+
+// The dialog manager scales what it made from the template first (Windows 10 1703 on); then the
+// notice takes the suggested rectangle, and what it made itself follows: the link and the icon.
+void CbrantelDlg::OnDpiChanged(int dpi, const RECT& suggested) {
+  ::SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  m_link.SetDpi(dpi);
+  ShowIcon(dpi);
 }
 
 BOOL CbrantelDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -102,6 +131,14 @@ BOOL CbrantelDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
       // Only while the notice waits for the answer: after OK it is hidden, and the installer runs.
       if (wParam != FALSE && ::IsWindowVisible(m_hWnd)) OnEndSession();
       break;
+    case kDpiChanged:
+      *result = Default();
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return TRUE;
+    case kComeForward:
+      BringNoticeForward(m_hWnd);
+      *result = 0;
+      return TRUE;
     case WM_QUERYDRAGICON:
       *result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
       return TRUE;

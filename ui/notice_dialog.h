@@ -37,6 +37,8 @@ class CbrantelDlg : public CDialog {
   void OnOkClicked();
   void OnLinkOpened();
   void OnEndSession();
+  void OnDpiChanged(int dpi, const RECT& suggested);
+  void ShowIcon(int dpi);
 
   ScopedIcon m_hIcon;
   CHyperLink m_link;

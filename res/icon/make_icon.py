@@ -1,16 +1,23 @@
 #!/usr/bin/env python3
-"""Draws the program's icon: a globe with a meridian grid, 64 x 64 pixels, 32 bits per pixel.
+"""Draws the program's icon: a globe with a meridian grid, 32 bits per pixel, drawn anew for each
+scale: 64, 80, 96 and 128 pixels (100, 125, 150 and 200 %). The three smaller images are stored as
+bitmaps, which every Windows from XP on reads; the 128-pixel one PNG-compressed, which only Windows
+Vista and later read (XP asks for it only at 200 %, and the program then takes the 96-pixel one).
 
-Writes Internet_64.ico beside this script. Standard library only; run it again after a change:
+Writes Internet.ico beside this script. Standard library only; run it again after a change:
     python3 res/icon/make_icon.py
 """
 import math
 import os
 import struct
+import zlib
 
-SIZE = 64
+SIZES = (64, 80, 96, 128)
+PNG_FROM = 128  # images this large are stored PNG-compressed
 SAMPLES = 4  # supersampling per axis, for smooth edges
 
+# The drawing at 64 pixels; every length scales with the image.
+SIZE = 64
 CENTER = (SIZE - 1) / 2.0
 RADIUS = 29.0
 LINE = 1.6  # half width of a grid line, in pixels
@@ -50,15 +57,16 @@ def globe_sample(x, y):
     return tuple(int(min(255, c)) for c in base) + (255,)
 
 
-def render():
+def render(size):
+    scale = SIZE / size  # from the image's pixels to the drawing's
     pixels = []
-    for row in range(SIZE):
-        for col in range(SIZE):
+    for row in range(size):
+        for col in range(size):
             acc = [0.0, 0.0, 0.0, 0.0]
             for sy in range(SAMPLES):
                 for sx in range(SAMPLES):
-                    x = col + (sx + 0.5) / SAMPLES - 0.5
-                    y = row + (sy + 0.5) / SAMPLES - 0.5
+                    x = (col + (sx + 0.5) / SAMPLES) * scale - 0.5
+                    y = (row + (sy + 0.5) / SAMPLES) * scale - 0.5
                     c = globe_sample(x, y)
                     if c is None:
                         continue
@@ -76,31 +84,49 @@ def render():
     return pixels
 
 
-def ico_bytes(pixels):
+def bitmap_image(size, pixels):
     xor = bytearray()
-    for row in reversed(range(SIZE)):  # bottom-up rows
-        for col in range(SIZE):
-            r, g, b, a = pixels[row * SIZE + col]
+    for row in reversed(range(size)):  # bottom-up rows
+        for col in range(size):
+            r, g, b, a = pixels[row * size + col]
             xor += bytes((b, g, r, a))
-    mask_row_bytes = ((SIZE + 31) // 32) * 4
+    mask_row_bytes = ((size + 31) // 32) * 4
     mask = bytearray()
-    for row in reversed(range(SIZE)):
+    for row in reversed(range(size)):
         bits = bytearray(mask_row_bytes)
-        for col in range(SIZE):
-            if pixels[row * SIZE + col][3] == 0:
+        for col in range(size):
+            if pixels[row * size + col][3] == 0:
                 bits[col // 8] |= 0x80 >> (col % 8)
         mask += bits
-    header = struct.pack('<IiiHHIIiiII', 40, SIZE, SIZE * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
-    image = header + xor + mask
-    directory = struct.pack('<HHH', 0, 1, 1)
-    entry = struct.pack('<BBBBHHII', SIZE, SIZE, 0, 0, 1, 32, len(image), 6 + 16)
-    return directory + entry + image
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+    return header + xor + mask
+
+
+def png_image(size, pixels):
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    rows = b''.join(b'\0' + bytes(c for p in pixels[row * size:(row + 1) * size] for c in p)
+                    for row in range(size))
+    header = struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)  # 8-bit RGBA
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) + chunk(b'IDAT', zlib.compress(rows, 9)) +
+            chunk(b'IEND', b''))
+
+
+def ico_bytes():
+    images = [(size, (png_image if size >= PNG_FROM else bitmap_image)(size, render(size)))
+              for size in SIZES]
+    data = struct.pack('<HHH', 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, image in images:  # a width or height of 256 would be stored as 0
+        data += struct.pack('<BBBBHHII', size % 256, size % 256, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    return data + b''.join(image for _, image in images)
 
 
 def main():
-    out = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'Internet_64.ico')
+    out = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'Internet.ico')
     with open(out, 'wb') as f:
-        f.write(ico_bytes(render()))
+        f.write(ico_bytes())
     print('wrote', out)
 
 

@@ -54,7 +54,8 @@ def scheme(look):
     dark = look == "dark"
     return [("colours", "000000 FFFFFF FFFFFF 00FFFF" if dark else "F5F5F5 000000 000000 E0E0E0"),
             ("reg-sz", THEMES, "ThemeActive", "0" if dark else "1"),
-            ("reg-dword", r"HKCU\Control Panel\Desktop", "LogPixels", 144 if look == "144dpi" else 96)]
+                    ("reg-dword", r"HKCU\Control Panel\Desktop", "LogPixels",
+             {"144dpi": 144, "192dpi": 192}.get(look, 96))]
 
 
 def machine(browser="7.0.6000.16386", **embedded):  # the registry: browser, maker's products
@@ -173,7 +174,7 @@ LANGUAGES = {int(p.name.split("_")[1]): {k: v.replace('""', '"') for k, v in re.
     for p in (SOURCE / "res/strings").glob("*.rc")}
 # id asked for, table whose texts it shows (OK label, other texts)
 FALLBACKS = [(1033, 2057, 2057, None), (1031, 7, 7, None), (1055, 1055, 2057, None),
-             (0, None, None, None), (2057, 2057, 2057, "dark"), (2057, 2057, 2057, "144dpi")]
+             (0, None, None, None)] + [(2057, 2057, 2057, look) for look in ("dark", "144dpi", "192dpi")]
 
 
 def expected_texts(ok_lang, lang):
@@ -196,16 +197,20 @@ def test_notice_texts(lang, ok_lang, text_lang, look):
     drive(*scheme(look))  # before the driver starts: it measures the texts at the notice's scale
     out = brantel(folder, f"/l {lang}", None, machine(), after=[
         ("texts",), ("shot", shot), ("notice", "ok")])
-    assert (out["exit"], out["text0"], out["fits1001"], out["fits1004"]) == \
-        ("0", "Internet Explorer", "1", "1")
+    assert (out["exit"], out["text0"], out["fits1001"], out["fits1004"], out["order"]) == \
+        ("0", "Internet Explorer", "1", "1", "1003 1001 1004 1000 1 ")  # in reading order
+    # centred on the work area (within a pixel)
+    place, work = (list(map(int, out[key].split())) for key in ("place", "work"))
+    assert all(abs(place[i] + place[i + 2] - work[i] - work[i + 2]) <= 2 for i in (0, 1))
     if ok_lang is not None:
         assert (out["text1"], out["text1001"], out["text1004"]) == \
             expected_texts(ok_lang, text_lang)
-    # The icon keeps its size next to the texts (64 pixels at 96 dots per inch, 96 at 144). The
+    # The icon keeps its size next to the texts (64 pixels at 96 dots per inch, 96 at 144, 128 at
+    # 192). The
     # link reads on its background (a WCAG 2 contrast of at least 4.5): in its own colour on the
     # default scheme, where that reads (8.6), in the scheme's link colour on the dark one (yellow on
     # black: 19.6).
-    assert int(out["style1003"].split()[4]) == (96 if look == "144dpi" else 64)
+    assert int(out["style1003"].split()[4]) == {"144dpi": 96, "192dpi": 128}.get(look, 64)
     link = (255, 255, 0) if look == "dark" else (0, 0, 238)
     assert ink(shot, *map(int, out["style1000"].split()[2:])) == link
     # Hebrew and Arabic texts read right to left at the right edge, the link's address left to
@@ -238,11 +243,12 @@ def test_leaving_with_ok(action):
 # another name: which one the link ends (exit 0), the other one keeps running. When the shell
 # cannot open the link (no program for its protocol), the command for web pages does (its value in
 # the registry: the default, or only another), else the notice says why; the link still ends it.
-# The keyboard takes it as the mouse does: Tab from OK to the link, then Enter or Space.
+# The keyboard takes it as the mouse does: Tab from OK to the link, then Enter or Space; and so
+# does a screen reader, performing the link's default action.
 @pytest.mark.parametrize("parent,ended,page,action", [
     (None, 0, None, "link"), ("setup.exe", 1, None, "link"), ("kit.exe", 0, None, "link"),
     (None, 0, "", "link"), (None, 0, "default", "link"), (None, 0, "other", "link"),
-    (None, 0, None, "tab-enter"), (None, 0, None, "tab-space")])
+    (None, 0, None, "tab-enter"), (None, 0, None, "tab-space"), (None, 0, None, "accessible")])
 def test_link_ends_the_callers_setup(parent, ended, page, action):
     folder = kit(f"link-{parent}-{page}-{action}", codes={"page.exe": 0})
     starters = [kit(f"setup-{i}", codes={name: 7}, sleep=30000)
@@ -272,6 +278,30 @@ def test_link_ends_the_callers_setup(parent, ended, page, action):
         time.sleep(0.1)
     assert recorded(folder, "page.exe") == (page == "default")
     assert runs_since(size)[0][-1] == "Clicked link. Opened url, closing setup and application..."
+
+
+# A screen reader's view, from another process: the link is a link (role 30) named by its address,
+# focusable and linked (0x500000), focused once Tab reached it (4), whose default action is named;
+# the focus starts on OK, the default push button (BS_DEFPUSHBUTTON, which Windows reads as such);
+# the notice is named by its caption.
+def test_screen_readers_read_the_notice_and_its_link():
+    out = brantel(kit("read"), "", None, machine(), after=[("read",), ("texts",), ("notice", "ok")])
+    link = "|http://www.microsoft.com/windows/internet-explorer/|Jump"
+    assert (out["read1000"], out["read1000-focused"]) == (f"30|{0x500000}{link}", f"30|{0x500004}{link}")
+    ok, notice = out["read1"].split("|"), out["read0"].split("|")
+    assert (ok[2], int(ok[1]) & 4, int(out["style1"].split()[0], 16) & 0xF) == ("OK", 4, 1)
+    assert (notice[2], out["exit"]) == ("Internet Explorer", "0")
+
+
+# Moved to a monitor at 144 dpi (Windows sends the new dots per inch and a suggested rectangle): the
+# notice takes the rectangle, its icon the image for 150 %, the link's font and size grow by half.
+def test_notice_follows_a_monitor_of_another_scale():
+    out = brantel(kit("dpi"), "", None, machine(), after=[
+        ("texts",), ("dpi", 144), ("texts", "after-"), ("notice", "ok")])
+    before, after = (int(out[f"{key}style1000"].split()[5]) for key in ("", "after-"))
+    assert (out["after-place"], int(out["after-style1003"].split()[4])) == (out["suggested"], 96)
+    assert abs(after - 1.5 * before) <= 1, (before, after)
+    assert (out["after-fits1001"], out["after-fits1004"], out["exit"]) == ("1", "1", "0")
 
 
 # The example installer (examples/nsis/setup.nsi), built by makensis around its kit: silent, it

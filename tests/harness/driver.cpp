@@ -13,12 +13,18 @@
 //                        altf4, close (the last three are then followed by ok), tab-enter,
 //                        tab-space (keys to the focus, as a keyboard's go), quit (posted to its
 //                        thread), endsession (the system's messages at logoff)
-//   texts                texts, styles, boxes of the notice (0) and its controls; whether texts fit
+//   texts [PREFIX]       texts, styles, boxes of the notice (0) and its controls; whether texts
+//   fit;
+//                        the notice's place on the screen and the primary monitor's work area
+//   read                 the link (1000), OK (1) and the notice (0) as a screen reader reads them
+//   dpi N                sends the notice WM_DPICHANGED for N dots per inch, as Windows does, with
+//                        its rectangle grown about its top-left corner in proportion
 //   shot PATH            a PNG of the notice's window at a Unix path
 //   hold-log PATH | release-log MS   a slow writer of the log: holds its lock, then after MS
 //                        appends "HELD" and lets the others go
 //   wait                 waits for the program under test and reports its whole exit code
 #include <windows.h>
+#include <oleacc.h>
 #include <sddl.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
@@ -172,6 +178,30 @@ void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
   Report(L"answers-while-installing", answered ? L"1" : L"0");
 }
 
+// Role, state, name and default action of a window's client object, read by Active Accessibility
+// from this process, as a screen reader reads them; "none" where the window serves none.
+std::wstring Read(HWND window, LONG object, IAccessible** kept = nullptr) {
+  IAccessible* accessible = nullptr;
+  if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(object), IID_IAccessible,
+                                          reinterpret_cast<void**>(&accessible)))) {
+    return L"none";
+  }
+  VARIANT self = {}, role = {}, state = {};
+  self.vt = VT_I4;
+  BSTR name = nullptr, action = nullptr;
+  accessible->get_accRole(self, &role);
+  accessible->get_accState(self, &state);
+  accessible->get_accName(self, &name);
+  accessible->get_accDefaultAction(self, &action);
+  const std::wstring read = std::to_wstring(role.lVal) + L"|" + std::to_wstring(state.lVal) + L"|" +
+                            (name ? name : L"") + L"|" + (action ? action : L"");
+  ::SysFreeString(name);
+  ::SysFreeString(action);
+  if (kept != nullptr) *kept = accessible;
+  if (kept == nullptr) accessible->Release();
+  return read;
+}
+
 void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
   const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
   if (notice == nullptr || action == L"none") return;
@@ -195,6 +225,16 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
   if (action == L"tab-enter" || action == L"tab-space") {
     PressKey(notice, VK_TAB);
     return PressKey(notice, action == L"tab-enter" ? VK_RETURN : VK_SPACE);
+  }
+  if (action == L"accessible") {  // the link's default action, as a screen reader performs it
+    IAccessible* link = nullptr;
+    ::CoInitialize(nullptr);
+    Read(::GetDlgItem(notice, 1000), OBJID_CLIENT, &link);
+    VARIANT self = {};
+    self.vt = VT_I4;
+    Report(L"performed", link && SUCCEEDED(link->accDoDefaultAction(self)) ? L"1" : L"0");
+    if (link) link->Release();
+    return;
   }
   if (action == L"link") {
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
@@ -230,9 +270,21 @@ bool Fits(HWND notice, HWND control) {
   return needed.bottom <= client.bottom && needed.right <= client.right;
 }
 
-void Texts(HANDLE process, DWORD processId) {
+void Texts(HANDLE process, DWORD processId, const std::wstring& prefix) {
   const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
   if (notice == nullptr) return;
+  std::wstring order;  // the controls as screen readers read them: in the windows' order
+  for (HWND c = ::GetWindow(notice, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+    order += std::to_wstring(::GetDlgCtrlID(c)) + L" ";
+  Report(prefix + L"order", order);
+  RECT place, work;
+  ::GetWindowRect(notice, &place);
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  for (const auto& box : {std::make_pair(L"place", place), std::make_pair(L"work", work)}) {
+    Report(prefix + box.first,
+           std::to_wstring(box.second.left) + L" " + std::to_wstring(box.second.top) + L" " +
+               std::to_wstring(box.second.right) + L" " + std::to_wstring(box.second.bottom));
+  }
   for (int id : {0, IDOK, 1000, 1001, 1003, 1004}) {
     const HWND control = id == 0 ? notice : ::GetDlgItem(notice, id);
     const std::wstring n = std::to_wstring(id);
@@ -243,10 +295,35 @@ void Texts(HANDLE process, DWORD processId) {
     wsprintfW(styles, L"%08lX %08lX %ld %ld %ld %ld", ::GetWindowLongW(control, GWL_STYLE),
               ::GetWindowLongW(control, GWL_EXSTYLE), at.left - window.left, at.top - window.top,
               at.right - at.left, at.bottom - at.top);
-    Report(L"text" + n, WindowText(control));
-    if (id == 1001 || id == 1004) Report(L"fits" + n, Fits(notice, control) ? L"1" : L"0");
-    Report(L"style" + n, styles);
+    Report(prefix + L"text" + n, WindowText(control));
+    if (id == 1001 || id == 1004) Report(prefix + L"fits" + n, Fits(notice, control) ? L"1" : L"0");
+    Report(prefix + L"style" + n, styles);
   }
+}
+
+void ReadNotice(HWND notice) {
+  ::CoInitialize(nullptr);
+  Report(L"read1000", Read(::GetDlgItem(notice, 1000), OBJID_CLIENT));
+  Report(L"read1", Read(::GetDlgItem(notice, IDOK), OBJID_CLIENT));
+  Report(L"read0", Read(notice, OBJID_CLIENT));
+  PressKey(notice, VK_TAB);
+  Report(L"read1000-focused", Read(::GetDlgItem(notice, 1000), OBJID_CLIENT));
+}
+
+// The message reaches the notice with a pointer into its own memory, as the system's does.
+void ChangeDpi(HANDLE process, HWND notice, int dpi) {
+  RECT r;
+  ::GetWindowRect(notice, &r);
+  r = {r.left, r.top, r.left + ::MulDiv(r.right - r.left, dpi, 96),
+       r.top + ::MulDiv(r.bottom - r.top, dpi, 96)};
+  void* remote = ::VirtualAllocEx(process, nullptr, sizeof(r), MEM_COMMIT, PAGE_READWRITE);
+  ::WriteProcessMemory(process, remote, &r, sizeof(r), nullptr);
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutW(notice, 0x02E0, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote),
+                        SMTO_ABORTIFHUNG, kExitWaitMs, &ignored);
+  ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  Report(L"suggested", std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " +
+                           std::to_wstring(r.right) + L" " + std::to_wstring(r.bottom));
 }
 
 // A PNG of the notice's window at a Unix path, by ImageMagick's "import" (run as a Unix process).
@@ -313,8 +390,13 @@ int wmain(int argc, wchar_t** argv) {
       target.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, targetId));
     }
     if (f[0] == L"notice") Notice(target.get(), targetId, f[1]);
-    if (f[0] == L"texts") Texts(target.get(), targetId);
+    if (f[0] == L"texts") Texts(target.get(), targetId, f[1]);
     if (f[0] == L"shot") Shot(target.get(), targetId, f[1]);
+    if (f[0] == L"read" || f[0] == L"dpi") {
+      const HWND notice = WaitForDialog(target.get(), targetId, nullptr, kNoticeWaitMs);
+      if (f[0] == L"read") ReadNotice(notice);
+      if (f[0] == L"dpi") ChangeDpi(target.get(), notice, std::wcstol(f[1].c_str(), nullptr, 10));
+    }
     if (f[0] == L"hold-log") {  // takes the writers' lock of the log at f[1], as a slow writer
       log.reset(::CreateFileW(f[1].c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,

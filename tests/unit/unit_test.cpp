@@ -25,6 +25,7 @@
 #include "ui/hyperlink.h"
 #include "ui/link_navigation.h"
 #include "ui/localized_strings.h"
+#include "ui/notice_placement.h"
 #include "ui/notice_texts.h"
 
 namespace {
@@ -282,4 +283,79 @@ TEST_CASE("the link's hand is the help program's where it has one, else the syst
   }
   ::DeleteFileW(help.c_str());
   ::MoveFileW(saved.c_str(), help.c_str());
+}
+
+namespace {
+
+// Two monitors side by side, as this program's imports give them: a window on the second when it
+// is g_onSecond; the taskbar button's flashing, recorded.
+HWND g_foreground = nullptr, g_onSecond = nullptr;
+DWORD g_flashed = 0;
+const auto kFirst = reinterpret_cast<HMONITOR>(1), kSecond = reinterpret_cast<HMONITOR>(2);
+HMONITOR WINAPI MonitorOf(HWND window, DWORD) { return window == g_onSecond ? kSecond : kFirst; }
+HMONITOR WINAPI MonitorAt(POINT, DWORD flags) {
+  return flags == MONITOR_DEFAULTTOPRIMARY ? kFirst : nullptr;
+}
+BOOL WINAPI WorkAreaOf(HMONITOR monitor, MONITORINFO* info) {
+  return info->rcWork = monitor == kSecond ? RECT{1280, 0, 3200, 1040} : RECT{0, 0, 1280, 984}, 1;
+}
+HWND WINAPI Foreground() { return g_foreground; }
+BOOL WINAPI Refuse(HWND) { return FALSE; }
+BOOL WINAPI Flash(PFLASHWINFO flash) { return g_flashed = flash->dwFlags, TRUE; }
+
+}  // namespace
+
+TEST_CASE(
+    "the notice opens centred on the caller's monitor, else the foreground's, else the first") {
+  const std::vector<std::pair<const char*, void*>> patches = {
+      {"MonitorFromWindow", reinterpret_cast<void*>(&MonitorOf)},
+      {"MonitorFromPoint", reinterpret_cast<void*>(&MonitorAt)},
+      {"GetMonitorInfoW", reinterpret_cast<void*>(&WorkAreaOf)},
+      {"GetForegroundWindow", reinterpret_cast<void*>(&Foreground)},
+      {"SetForegroundWindow", reinterpret_cast<void*>(&Refuse)},
+      {"FlashWindowEx", reinterpret_cast<void*>(&Flash)}};
+  std::vector<void*> originals;
+  for (const auto& patch : patches) originals.push_back(Patch(patch.first, patch.second));
+  const auto a = reinterpret_cast<HWND>(0x10), b = reinterpret_cast<HWND>(0x20);
+  g_onSecond = b;
+  // caller, foreground, left edge of the work area
+  for (const auto& row :
+       {std::make_tuple(b, a, 1280), std::make_tuple<HWND>(nullptr, b, 1280),
+        std::make_tuple(a, b, 0), std::make_tuple<HWND, HWND>(nullptr, nullptr, 0)}) {
+    g_foreground = std::get<1>(row);
+    CHECK(NoticeWorkArea(std::get<0>(row)).left == std::get<2>(row));
+  }
+  // centred; larger than the work area: at its top-left corner in that direction
+  for (const auto& row :
+       {std::make_tuple(SIZE{500, 300}, 1990L, 370L), std::make_tuple(SIZE{2000, 300}, 1280L, 370L),
+        std::make_tuple(SIZE{400, 1100}, 2040L, 0L)}) {
+    const POINT at = CentredOn(RECT{1280, 0, 3200, 1040}, std::get<0>(row));
+    CHECK((at.x == std::get<1>(row) && at.y == std::get<2>(row)));
+  }
+  BringNoticeForward(a);  // refused the foreground: flashes until the user turns to it
+  CHECK(g_flashed == (FLASHW_TRAY | FLASHW_TIMERNOFG));
+  for (size_t i = 0; i < patches.size(); ++i) Patch(patches[i].first, originals[i]);
+}
+
+// Run again as a child of itself, which then expects the window named in the environment.
+TEST_CASE("the caller's window is the nearest ancestor's visible one") {
+  wchar_t expected[32] = {};
+  if (::GetEnvironmentVariableW(L"BRANTEL_CALLER", expected, 32) != 0) {
+    CHECK(reinterpret_cast<UINT_PTR>(FindCallerWindow()) == std::wcstoul(expected, nullptr, 10));
+    return;
+  }
+  const HWND window = ::CreateWindowExW(0, L"STATIC", L"caller", WS_POPUP, 0, 0, 9, 9, nullptr,
+                                        nullptr, nullptr, nullptr);
+  for (const bool visible : {true, false}) {
+    ::ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
+    const UINT_PTR caller = visible ? reinterpret_cast<UINT_PTR>(window) : 0;
+    ::SetEnvironmentVariableW(L"BRANTEL_CALLER", std::to_wstring(caller).c_str());
+    ScopedHandle child;
+    RunProcess((kBuild + L"\\unit_test.exe").c_str(), L"-tc=\"the caller's*\"", L"", false, child);
+    DWORD code = 1;
+    ::WaitForSingleObject(child.get(), 30000);
+    CHECK((::GetExitCodeProcess(child.get(), &code) && code == 0));
+  }
+  ::SetEnvironmentVariableW(L"BRANTEL_CALLER", nullptr);
+  ::DestroyWindow(window);
 }

@@ -1,0 +1,106 @@
+#include "ui/notice_placement.h"
+
+#include <tlhelp32.h>
+#include <versionhelpers.h>
+
+#include "framework/carray.h"
+#include "framework/unique_handle.h"
+
+namespace {
+
+// Declared from Windows Vista on: a process's start time, which every process grants.
+constexpr DWORD kQueryLimitedInformation = 0x1000;
+constexpr DWORD kAllProcesses = 0;
+
+struct WindowSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK MatchVisibleWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || !::IsWindowVisible(window)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// When the process started, or 0 when that cannot be asked (it has ended, or refuses).
+ULONGLONG StartTime(DWORD processId) {
+  const DWORD query =
+      IsWindowsVistaOrGreater() ? kQueryLimitedInformation : PROCESS_QUERY_INFORMATION;
+  const ScopedHandle process(::OpenProcess(query, FALSE, processId));
+  FILETIME created = {}, exited, kernel, user;
+  if (!process || !::GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return 0;
+  return (ULONGLONG{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+}
+
+}  // namespace
+
+HWND FindCallerWindow() {
+  CArray<PROCESSENTRY32W> processes;
+  {
+    ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, kAllProcesses));
+    if (!snapshot) return nullptr;
+    PROCESSENTRY32W process = {};
+    process.dwSize = sizeof(process);
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &process); more;
+         more = ::Process32NextW(snapshot.get(), &process)) {
+      processes.push_back(process);
+    }
+  }
+  DWORD child = ::GetCurrentProcessId();
+  ULONGLONG childStart = StartTime(child);
+  for (size_t depth = 0; depth < processes.size(); ++depth) {
+    DWORD parent = 0;
+    for (const PROCESSENTRY32W& process : processes) {
+      if (process.th32ProcessID == child) parent = process.th32ParentProcessID;
+    }
+    const ULONGLONG parentStart = parent != 0 && parent != child ? StartTime(parent) : 0;
+    if (parentStart == 0 || childStart == 0 || parentStart > childStart) return nullptr;
+    WindowSearch search = {parent, nullptr};
+    ::EnumWindows(&MatchVisibleWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) return search.found;
+    child = parent;
+    childStart = parentStart;
+  }
+  return nullptr;
+}
+
+RECT NoticeWorkArea(HWND caller) {
+  const HWND shown = caller != nullptr ? caller : ::GetForegroundWindow();
+  const POINT origin = {0, 0};
+  const HMONITOR monitor = shown != nullptr ? ::MonitorFromWindow(shown, MONITOR_DEFAULTTOPRIMARY)
+                                            : ::MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY);
+  MONITORINFO info = {};
+  info.cbSize = sizeof(info);
+  if (::GetMonitorInfoW(monitor, &info)) return info.rcWork;
+  RECT work = {};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  return work;
+}
+
+POINT CentredOn(const RECT& workArea, SIZE window) {
+  const LONG spareX = workArea.right - workArea.left - window.cx;
+  const LONG spareY = workArea.bottom - workArea.top - window.cy;
+  return POINT{workArea.left + (spareX > 0 ? spareX / 2 : 0),
+               workArea.top + (spareY > 0 ? spareY / 2 : 0)};
+}
+
+void PlaceNotice(HWND notice) {
+  RECT window;
+  if (!::GetWindowRect(notice, &window)) return;
+  const SIZE size = {window.right - window.left, window.bottom - window.top};
+  const POINT at = CentredOn(NoticeWorkArea(FindCallerWindow()), size);
+  ::SetWindowPos(notice, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void BringNoticeForward(HWND notice) {
+  if (::GetForegroundWindow() == notice || ::SetForegroundWindow(notice)) return;
+  FLASHWINFO flash = {};
+  flash.cbSize = sizeof(flash);
+  flash.hwnd = notice;
+  flash.dwFlags = FLASHW_TRAY | FLASHW_TIMERNOFG;
+  ::FlashWindowEx(&flash);
+}
