@@ -13,10 +13,13 @@ constexpr wchar_t kDefaultAction[] = L"Jump";
 using LresultFromObjectFn = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
 using AccessibleObjectFromWindowFn = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
 using SysAllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
+using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
 
 // The accessibility library and the automation library (the texts' allocator), loaded from the
 // system folder on the first request and kept until the process ends: the marshalling stubs of
-// every object handed out run in them, and a client may release its object at any time.
+// every object handed out run in them, and a client may release its object at any time. The
+// thread joins a single-threaded apartment first, as a server of accessible objects does before it
+// hands one out (its calls then arrive through the thread's message loop); it stays in it.
 struct Libraries {
   LresultFromObjectFn lresultFromObject;
   AccessibleObjectFromWindowFn objectFromWindow;
@@ -29,6 +32,10 @@ const Libraries* LoadLibraries() {
   if (tried) return libraries.lresultFromObject != nullptr ? &libraries : nullptr;
   tried = true;
   // Loaded once; freed by the process's end, never before (above).
+  const HMODULE com = LoadSystemLibrary(L"ole32.dll").release();
+  const auto initialize = GetLibraryFunction<CoInitializeExFn>(com, "CoInitializeEx");
+  if (initialize == nullptr || FAILED(initialize(nullptr, COINIT_APARTMENTTHREADED)))
+    return nullptr;
   const HMODULE accessibility = LoadSystemLibrary(L"oleacc.dll").release();
   const HMODULE automation = LoadSystemLibrary(L"oleaut32.dll").release();
   libraries.objectFromWindow =
