@@ -88,12 +88,16 @@ POINT CentredOn(const RECT& workArea, SIZE window) {
                workArea.top + (spareY > 0 ? spareY / 2 : 0)};
 }
 
+// A move to a monitor of another scale resizes the notice on the way (WM_DPICHANGED, from Windows
+// 8.1 on): it is centred again at its new size; a second move stays on that monitor.
 void PlaceNotice(HWND notice) {
-  RECT window;
-  if (!::GetWindowRect(notice, &window)) return;
-  const SIZE size = {window.right - window.left, window.bottom - window.top};
-  const POINT at = CentredOn(NoticeWorkArea(FindCallerWindow()), size);
-  ::SetWindowPos(notice, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT work = NoticeWorkArea(FindCallerWindow());
+  for (int move = 0; move < 2; ++move) {
+    RECT window;
+    if (!::GetWindowRect(notice, &window)) return;
+    const POINT at = CentredOn(work, SIZE{window.right - window.left, window.bottom - window.top});
+    ::SetWindowPos(notice, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void BringNoticeForward(HWND notice) {

@@ -16,7 +16,7 @@
 //   texts [PREFIX]       texts, styles, boxes of the notice (0) and its controls; whether texts
 //   fit;
 //                        the notice's place on the screen and the primary monitor's work area
-//   read                 the link (1000), OK (1) and the notice (0) as a screen reader reads them
+//   read                 the link (1000) and OK (1) as a screen reader reads them
 //   dpi N                sends the notice WM_DPICHANGED for N dots per inch, as Windows does, with
 //                        its rectangle grown about its top-left corner in proportion
 //   shot PATH            a PNG of the notice's window at a Unix path
@@ -150,6 +150,12 @@ HWND WaitForDialog(HANDLE process, DWORD processId, HWND owner, DWORD waitMs) {
   return nullptr;
 }
 
+std::wstring Box(const RECT& r) {
+  wchar_t text[64];
+  wsprintfW(text, L"%ld %ld %ld %ld", r.left, r.top, r.right, r.bottom);
+  return text;
+}
+
 std::wstring WindowText(HWND window) {
   wchar_t text[8192] = {};
   return std::wstring(text, static_cast<size_t>(::GetWindowTextW(window, text, 8192)));
@@ -178,9 +184,11 @@ void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
   Report(L"answers-while-installing", answered ? L"1" : L"0");
 }
 
-// Role, state, name and default action of a window's client object, read by Active Accessibility
-// from this process, as a screen reader reads them; "none" where the window serves none.
-std::wstring Read(HWND window, LONG object, IAccessible** kept = nullptr) {
+// Role, state, name and default action of a window's object, read by Active Accessibility from
+// this process as a screen reader reads them ("none" where the window serves none); with act, the
+// default action is then performed, as a screen reader's user does.
+std::wstring Read(HWND window, LONG object, bool act = false) {
+  ::CoInitialize(nullptr);
   IAccessible* accessible = nullptr;
   if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(object), IID_IAccessible,
                                           reinterpret_cast<void**>(&accessible)))) {
@@ -197,8 +205,8 @@ std::wstring Read(HWND window, LONG object, IAccessible** kept = nullptr) {
                             (name ? name : L"") + L"|" + (action ? action : L"");
   ::SysFreeString(name);
   ::SysFreeString(action);
-  if (kept != nullptr) *kept = accessible;
-  if (kept == nullptr) accessible->Release();
+  if (act) accessible->accDoDefaultAction(self);
+  accessible->Release();
   return read;
 }
 
@@ -226,16 +234,7 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     PressKey(notice, VK_TAB);
     return PressKey(notice, action == L"tab-enter" ? VK_RETURN : VK_SPACE);
   }
-  if (action == L"accessible") {  // the link's default action, as a screen reader performs it
-    IAccessible* link = nullptr;
-    ::CoInitialize(nullptr);
-    Read(::GetDlgItem(notice, 1000), OBJID_CLIENT, &link);
-    VARIANT self = {};
-    self.vt = VT_I4;
-    Report(L"performed", link && SUCCEEDED(link->accDoDefaultAction(self)) ? L"1" : L"0");
-    if (link) link->Release();
-    return;
-  }
+  if (action == L"accessible") return (void)Read(::GetDlgItem(notice, 1000), OBJID_CLIENT, true);
   if (action == L"link") {
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));  // a click
@@ -280,11 +279,8 @@ void Texts(HANDLE process, DWORD processId, const std::wstring& prefix) {
   RECT place, work;
   ::GetWindowRect(notice, &place);
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  for (const auto& box : {std::make_pair(L"place", place), std::make_pair(L"work", work)}) {
-    Report(prefix + box.first,
-           std::to_wstring(box.second.left) + L" " + std::to_wstring(box.second.top) + L" " +
-               std::to_wstring(box.second.right) + L" " + std::to_wstring(box.second.bottom));
-  }
+  Report(prefix + L"place", Box(place));
+  Report(prefix + L"work", Box(work));
   for (int id : {0, IDOK, 1000, 1001, 1003, 1004}) {
     const HWND control = id == 0 ? notice : ::GetDlgItem(notice, id);
     const std::wstring n = std::to_wstring(id);
@@ -302,10 +298,8 @@ void Texts(HANDLE process, DWORD processId, const std::wstring& prefix) {
 }
 
 void ReadNotice(HWND notice) {
-  ::CoInitialize(nullptr);
   Report(L"read1000", Read(::GetDlgItem(notice, 1000), OBJID_CLIENT));
   Report(L"read1", Read(::GetDlgItem(notice, IDOK), OBJID_CLIENT));
-  Report(L"read0", Read(notice, OBJID_CLIENT));
   PressKey(notice, VK_TAB);
   Report(L"read1000-focused", Read(::GetDlgItem(notice, 1000), OBJID_CLIENT));
 }
@@ -322,8 +316,7 @@ void ChangeDpi(HANDLE process, HWND notice, int dpi) {
   ::SendMessageTimeoutW(notice, 0x02E0, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote),
                         SMTO_ABORTIFHUNG, kExitWaitMs, &ignored);
   ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  Report(L"suggested", std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " +
-                           std::to_wstring(r.right) + L" " + std::to_wstring(r.bottom));
+  Report(L"suggested", Box(r));
 }
 
 // A PNG of the notice's window at a Unix path, by ImageMagick's "import" (run as a Unix process).

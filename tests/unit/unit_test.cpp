@@ -293,9 +293,7 @@ HWND g_foreground = nullptr, g_onSecond = nullptr;
 DWORD g_flashed = 0;
 const auto kFirst = reinterpret_cast<HMONITOR>(1), kSecond = reinterpret_cast<HMONITOR>(2);
 HMONITOR WINAPI MonitorOf(HWND window, DWORD) { return window == g_onSecond ? kSecond : kFirst; }
-HMONITOR WINAPI MonitorAt(POINT, DWORD flags) {
-  return flags == MONITOR_DEFAULTTOPRIMARY ? kFirst : nullptr;
-}
+HMONITOR WINAPI MonitorAt(POINT, DWORD) { return kFirst; }
 BOOL WINAPI WorkAreaOf(HMONITOR monitor, MONITORINFO* info) {
   return info->rcWork = monitor == kSecond ? RECT{1280, 0, 3200, 1040} : RECT{0, 0, 1280, 984}, 1;
 }
