@@ -113,6 +113,7 @@ void CHyperLink::SetLinkUrl(CString url) {
 void CHyperLink::PreSubclassWindow() {
   const LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
   ::SetWindowLongW(m_hWnd, GWL_STYLE, style | SS_NOTIFY | WS_TABSTOP);
+  m_fitStyle = static_cast<DWORD>(style);
 
   if (m_url.empty()) m_url = GetWindowText();
   if (GetWindowText().empty()) SetWindowText(m_url);
@@ -176,9 +177,8 @@ void CHyperLink::FitToText(const CString& text) {
   ::SelectObject(dc, previous);
   ::ReleaseDC(m_hWnd, dc);
 
-  const RECT fitted =
-      FitLinkRect(RectInParent(m_hWnd, windowRect), RectInParent(m_hWnd, clientRect), extent,
-                  static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_STYLE)));
+  const RECT fitted = FitLinkRect(RectInParent(m_hWnd, windowRect),
+                                  RectInParent(m_hWnd, clientRect), extent, m_fitStyle);
   ::SetWindowPos(m_hWnd, nullptr, fitted.left, fitted.top, fitted.right - fitted.left,
                  fitted.bottom - fitted.top, SWP_NOZORDER);
 }

@@ -67,6 +67,9 @@ class CHyperLink : public CStatic {
   LOGFONTW m_baseFont = {};  // the font it was bound with, at m_baseDpi
   int m_baseDpi = 0;
   CString m_fittedText;  // what the last fit measured
+  // The alignment every fit keeps: the style the link was bound with. The link of a mirrored
+  // notice is later drawn right-aligned, but stays fitted from the edge it was first fitted to.
+  DWORD m_fitStyle = 0;
   CLinkAccessibility m_accessible;
   ScopedIcon m_handCursor;  // a private copy
   CToolTipCtrl m_urlTip;

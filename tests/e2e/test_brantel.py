@@ -293,13 +293,16 @@ def test_screen_readers_read_the_notice_and_its_link():
 
 
 # Moved to a monitor at 144 dpi (Windows sends the new dots per inch and a suggested rectangle): the
-# notice takes the rectangle, its icon the image for 150 %, the link's font and size grow by half.
-def test_notice_follows_a_monitor_of_another_scale():
-    out = brantel(kit("dpi"), "", None, machine(), after=[
+# notice takes the rectangle, its icon the image for 150 %, the link's font and size grow by half,
+# the link inside the notice (in Hebrew too, where it is fitted from the right edge).
+@pytest.mark.parametrize("lang", [2057, 1037])
+def test_notice_follows_a_monitor_of_another_scale(lang):
+    out = brantel(kit(f"dpi-{lang}"), f"/l {lang}", None, machine(), after=[
         ("texts",), ("dpi", 144), ("texts", "after-"), ("notice", "ok")])
-    before, after = (int(out[f"{key}style1000"].split()[5]) for key in ("", "after-"))
-    assert (out["after-place"], int(out["after-style1003"].split()[4]), out["exit"]) == \
-        (out["suggested"], 96, "0") and abs(after - 1.5 * before) <= 1, (before, after)
+    (*_, before), (x, _, width, after) = (map(int, out[f"{k}style1000"].split()[2:]) for k in ("", "after-"))
+    left, _, right, _ = map(int, out["after-place"].split())
+    assert (out["after-place"], int(out["after-style1003"].split()[4]), out["exit"]) == (out["suggested"], 96, "0")
+    assert abs(after - 1.5 * before) <= 1 and 0 <= x <= right - left - width, (before, after, x)
 
 
 # The example installer (examples/nsis/setup.nsi), built by makensis around its kit: silent, it

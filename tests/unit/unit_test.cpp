@@ -349,9 +349,7 @@ TEST_CASE("the caller's window is the nearest ancestor's visible one") {
     const UINT_PTR caller = visible ? reinterpret_cast<UINT_PTR>(window) : 0;
     ::SetEnvironmentVariableW(L"BRANTEL_CALLER", std::to_wstring(caller).c_str());
     ScopedHandle child;  // through a program without windows: the grandparent's is the one
-    wchar_t system[MAX_PATH] = {};
-    ::GetSystemDirectoryW(system, MAX_PATH);
-    RunProcess((std::wstring(system) + L"\\cmd.exe").c_str(),
+    RunProcess(L"C:\\windows\\system32\\cmd.exe",
                (L"/c \"" + kBuild + L"\\unit_test.exe\" -tc=*nearest*").c_str(), L"", false, child);
     DWORD code = 1;
     ::WaitForSingleObject(child.get(), 30000);
