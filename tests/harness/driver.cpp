@@ -11,12 +11,12 @@
 //   attach NAME          takes as the program under test the running process of that file name
 //   notice ACTION        waits for the notice (or the end), then: none, ok, enter, link, escape,
 //                        altf4, close (the last three are then followed by ok), tab-enter,
-//                        tab-space (keys to the focus, as a keyboard's go), quit (posted to its
-//                        thread), endsession (the system's messages at logoff)
-//   texts [PREFIX]       texts, styles, boxes of the notice (0) and its controls; whether texts
-//   fit;
-//                        the notice's place on the screen and the primary monitor's work area
-//   read                 the link (1000) and OK (1) as a screen reader reads them
+//                        tab-space (keys to the focus, as a keyboard's go), accessible (the link's
+//                        default action), quit (posted to its thread), endsession (logoff's
+//                        messages)
+//   texts [PREFIX]       texts, styles, boxes of the notice (0) and its controls, whether the texts
+//                        fit, the notice's place and the work area: keys after PREFIX
+//   read                 the link (1000) as a screen reader reads it, before and after a Tab
 //   dpi N                sends the notice WM_DPICHANGED for N dots per inch, as Windows does, with
 //                        its rectangle grown about its top-left corner in proportion
 //   shot PATH            a PNG of the notice's window at a Unix path
@@ -299,7 +299,6 @@ void Texts(HANDLE process, DWORD processId, const std::wstring& prefix) {
 
 void ReadNotice(HWND notice) {
   Report(L"read1000", Read(::GetDlgItem(notice, 1000), OBJID_CLIENT));
-  Report(L"read1", Read(::GetDlgItem(notice, IDOK), OBJID_CLIENT));
   PressKey(notice, VK_TAB);
   Report(L"read1000-focused", Read(::GetDlgItem(notice, 1000), OBJID_CLIENT));
 }
