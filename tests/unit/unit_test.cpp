@@ -6,17 +6,17 @@
 #include <doctest/doctest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <array>
 #include <cstring>
+#include <cwchar>
 #include <map>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "app/program_paths.h"
 #include "app/system_probes.h"
 #include "framework/dll_search_path.h"
+#include "framework/system_library.h"
 #include "framework/unique_handle.h"
 #include "log/log_to_file.h"
 #include "process/run_process.h"
@@ -81,6 +81,7 @@ FARPROC WINAPI LookUp(HMODULE module, LPCSTR name) {
   if (entry != g_exports.end()) return reinterpret_cast<FARPROC>(entry->second);
   return reinterpret_cast<decltype(&LookUp)>(g_getProcAddress)(module, name);
 }
+LPVOID WINAPI LockNothing(HGLOBAL) { return nullptr; }  // a resource found that cannot be locked
 
 }  // namespace
 
@@ -95,6 +96,9 @@ TEST_CASE("the string lookup stays inside its buffer and leaves it alone when it
   CHECK(LoadStringForLanguage(0xFFFF0, &buffer[0], 2057) == 0);
   CHECK(::GetLastError() == ERROR_RESOURCE_NAME_NOT_FOUND);
   CHECK(LoadStringForLanguage(4001, &buffer[0], 2057) == 0);
+  void* const lock = Patch("LockResource", &LockNothing);
+  CHECK(LoadStringForLanguage(4000, &buffer[0], MAKELANGID(9, 2)) == 0);
+  Patch("LockResource", lock);
   CHECK(buffer == std::wstring(kLocalizedStringUnits, L'#'));
 }
 
@@ -165,8 +169,8 @@ namespace {
 // The platform's answers of a newer or an older system, as this program's imports give them.
 BOOL g_vista = TRUE, g_defaultSet = TRUE;
 DWORD g_session = 1;
-std::wstring g_calls;                          // what the search-path setters were asked, in order
-std::vector<std::pair<DWORD, DWORD>> g_opens;  // process id and rights of each OpenProcess
+std::wstring g_calls;    // what the search-path setters were asked, in order
+std::wstring g_openLog;  // where the rights of each OpenProcess are appended
 void* g_openProcess = nullptr;
 BOOL WINAPI VerifyVersion(OSVERSIONINFOEXW*, DWORD, DWORDLONG) { return g_vista; }
 BOOL WINAPI SessionOf(DWORD, DWORD* session) { return *session = g_session, TRUE; }
@@ -174,8 +178,9 @@ BOOL WINAPI SetDefault(DWORD flags) { return g_calls += std::to_wstring(flags), 
 BOOL WINAPI SetDirectory(LPCWSTR folder) {
   return g_calls += L"'" + std::wstring(folder) + L"'", 1;
 }
+UINT WINAPI SystemFolderUnread(LPWSTR folder, UINT) { return folder ? 0 : MAX_PATH; }  // size, 0
 HANDLE WINAPI OpenRecorded(DWORD rights, BOOL inherit, DWORD id) {
-  g_opens.emplace_back(id, rights);
+  AppendUtf8(g_openLog, std::to_wstring(rights) + L" ");
   return reinterpret_cast<decltype(&OpenRecorded)>(g_openProcess)(rights, inherit, id);
 }
 
@@ -232,27 +237,39 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
     g_session = row[1];
     CHECK(NoticeCanBeSeen() == (row[2] != 0));
   }
-  // The link's setup.exe: opened once, with the least rights the system knows, ended through it.
-  const std::wstring setup = Folder(L"setup") + L"\\setup.exe";
-  REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), setup.c_str(), FALSE));
-  AppendUtf8(setup + L".sleep", L"30000");
+  // Where the system folder cannot be read, no library is loaded: not one at the drive's root.
+  REQUIRE(::CopyFileW((kBuild + L"\\module_marker.dll").c_str(), L"C:\\planted.dll", FALSE));
+  REQUIRE(::SetCurrentDirectoryW(kBox.c_str()));
+  void* const folder = Patch("GetSystemDirectoryW", &SystemFolderUnread);
+  CHECK(!LoadSystemLibrary(L"planted.dll"));
+  Patch("GetSystemDirectoryW", folder);
+  // The link's setup.exe opened once, with the least rights the system knows and the right to end
+  // it; every other process only queried: the walk runs in this program again, started by kit.exe,
+  // which setup.exe started, so it passes an ancestor of another name.
+  const std::wstring box = Folder(L"setup"), setup = box + L"\\setup.exe", kit = box + L"\\kit.exe";
+  g_openLog = box + L"\\opens.txt";
   g_openProcess = Patch("OpenProcess", &OpenRecorded);
+  if (const wchar_t* const walking = std::wcsstr(::GetCommandLineW(), L" --query=")) {
+    g_vista = std::wcstoul(walking + 9, nullptr, 0) == 0x1000;
+    TerminateCallerSetup(L"");
+    return;  // the process that started it checks what was asked
+  }
+  for (const std::wstring& exe : {setup, kit})
+    REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), exe.c_str(), FALSE));
   for (const DWORD query : {0x1000, PROCESS_QUERY_INFORMATION}) {  // Windows Vista on, and XP
-    g_vista = query == 0x1000;
+    for (const auto& file : {setup + L".run", kit + L".run", g_openLog})
+      ::DeleteFileW(file.c_str());
+    AppendUtf8(setup + L".run", L"\"" + kit + L"\"");
+    AppendUtf8(kit + L".run", L"\"" + kBuild +
+                                  L"\\unit_test.exe\" -m -tc=\"on a newer*\" --query=" +
+                                  std::to_wstring(query));
     ScopedHandle process;
-    ::DeleteFileW((setup + L".record").c_str());
     RunProcess(setup.c_str(), L"", L"", false, process);
     REQUIRE(process);
-    const DWORD id = ::GetProcessId(process.get());
-    for (int i = 0; i < 500 && ReadUtf8(setup + L".record").empty(); ++i) ::Sleep(20);  // it runs
-    g_opens.clear();
-    CHECK(TerminateCallerSetup(L""));
-    CHECK(::WaitForSingleObject(process.get(), 5000) == WAIT_OBJECT_0);
+    CHECK(::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0);
     ::TerminateProcess(process.get(), 1);  // never left running for the next row
-    const std::pair<DWORD, DWORD> once(id, query | PROCESS_TERMINATE);
-    CHECK(std::count(g_opens.begin(), g_opens.end(), once) == 1);
-    for (const auto& open : g_opens)
-      CHECK((open.first == id ? open == once : open.second == query));
+    CHECK(ToUtf8(ReadUtf8(g_openLog)) ==
+          std::to_string(query) + " " + std::to_string(query | PROCESS_TERMINATE) + " ");
   }
   Patch("OpenProcess", g_openProcess);
   Patch("ProcessIdToSessionId", session);
