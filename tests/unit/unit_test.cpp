@@ -1,6 +1,5 @@
 // Inside a Win32 process: the string lookup's limits, the link's fallback command, what the
-// launcher hands the platform, and the ways of older systems, forced through this program's
-// imports of the platform.
+// launcher hands the platform, and the platform's other answers, forced through its imports.
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #define DOCTEST_CONFIG_NO_MULTITHREADING
 #include <doctest/doctest.h>
@@ -12,6 +11,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "app/program_paths.h"
 #include "app/system_probes.h"
@@ -29,8 +29,7 @@
 
 namespace {
 
-const std::wstring kBox = L"C:\\brantel-units";
-const std::wstring kBuild = std::wstring(GetModuleDirectory().c_str());
+const std::wstring kBox = L"C:\\brantel-units", kBuild = GetModuleDirectory().c_str();
 
 // A folder under kBox ("" for kBox itself), made when it is missing.
 std::wstring Folder(const std::wstring& name) {
@@ -60,17 +59,19 @@ void** ImportSlot(const char* function) {
 }
 
 // Points this program's import of a platform function, which the program's code linked into it
-// calls too, at another function; returns what it pointed at.
-template <typename Function>
-void* Patch(const char* function, Function with) {
-  void** slot = ImportSlot(function);
-  REQUIRE(slot != nullptr);
-  DWORD protection = 0;
-  ::VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
-  void* const original = *slot;
-  *slot = reinterpret_cast<void*>(with);
-  return original;
-}
+// calls too, at another function while it lives.
+struct Patch {
+  template <typename Function>
+  Patch(const char* function, Function with) : slot(ImportSlot(function)) {
+    REQUIRE(slot != nullptr);
+    DWORD protection = 0;
+    ::VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
+    original = std::exchange(*slot, reinterpret_cast<void*>(with));
+  }
+  ~Patch() { *slot = original; }
+  void** const slot;
+  void* original;
+};
 
 // Run-time lookups as an older system answers them: a name in g_exports gets its entry (null:
 // "not there"), any other name the platform's answer.
@@ -96,9 +97,8 @@ TEST_CASE("the string lookup stays inside its buffer and leaves it alone when it
   CHECK(LoadStringForLanguage(0xFFFF0, &buffer[0], 2057) == 0);
   CHECK(::GetLastError() == ERROR_RESOURCE_NAME_NOT_FOUND);
   CHECK(LoadStringForLanguage(4001, &buffer[0], 2057) == 0);
-  void* const lock = Patch("LockResource", &LockNothing);
+  const Patch lock("LockResource", &LockNothing);
   CHECK(LoadStringForLanguage(4000, &buffer[0], MAKELANGID(9, 2)) == 0);
-  Patch("LockResource", lock);
   CHECK(buffer == std::wstring(kLocalizedStringUnits, L'#'));
 }
 
@@ -148,36 +148,16 @@ BOOL WINAPI RecordingCreateProcess(LPCWSTR application, LPWSTR commandLine,
   return started;  // with the platform's last error when it failed
 }
 
-}  // namespace
-
-TEST_CASE("the launcher starts the program by its full path, quoted, inheriting nothing") {
-  const std::wstring exe = Folder(L"kit dir") + L"\\ie setup.exe";
-  REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), exe.c_str(), FALSE));
-  g_createProcess =
-      reinterpret_cast<decltype(g_createProcess)>(Patch("CreateProcessW", &RecordingCreateProcess));
-
-  const CString folder = GetParentDirectory(exe.c_str());
-  ScopedHandle process;
-  CHECK(RunProcess(exe.c_str(), L"/a  /b", folder, true, process) == 0);
-  // nothing inherited (0), in a process group of its own (CREATE_NEW_PROCESS_GROUP, 512)
-  CHECK(g_request == exe + L"|\"" + exe + L"\" /a  /b|" + folder.c_str() + L"|0|512");
-  Patch("CreateProcessW", g_createProcess);
-}
-
-namespace {
-
 // The platform's answers of a newer or an older system, as this program's imports give them.
 BOOL g_vista = TRUE, g_defaultSet = TRUE;
 DWORD g_session = 1;
-std::wstring g_calls;    // what the search-path setters were asked, in order
-std::wstring g_openLog;  // where the rights of each OpenProcess are appended
+std::wstring g_calls;  // what the search-path setters were asked, in order
+std::wstring g_openLog = kBox + L"\\opens.txt";  // where the rights of each OpenProcess go
 void* g_openProcess = nullptr;
 BOOL WINAPI VerifyVersion(OSVERSIONINFOEXW*, DWORD, DWORDLONG) { return g_vista; }
 BOOL WINAPI SessionOf(DWORD, DWORD* session) { return *session = g_session, TRUE; }
 BOOL WINAPI SetDefault(DWORD flags) { return g_calls += std::to_wstring(flags), g_defaultSet; }
-BOOL WINAPI SetDirectory(LPCWSTR folder) {
-  return g_calls += L"'" + std::wstring(folder) + L"'", 1;
-}
+BOOL WINAPI SetDirectory(LPCWSTR path) { return g_calls += L"'" + std::wstring(path) + L"'", 1; }
 UINT WINAPI SystemFolderUnread(LPWSTR folder, UINT) { return folder ? 0 : MAX_PATH; }  // size, 0
 HANDLE WINAPI OpenRecorded(DWORD rights, BOOL inherit, DWORD id) {
   AppendUtf8(g_openLog, std::to_wstring(rights) + L" ");
@@ -195,11 +175,23 @@ std::pair<DWORD, DWORD> HotSpot(HCURSOR cursor) {
 
 }  // namespace
 
+TEST_CASE("the launcher starts the program by its full path, quoted, inheriting nothing") {
+  const std::wstring exe = Folder(L"kit dir") + L"\\ie setup.exe";
+  REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), exe.c_str(), FALSE));
+  const Patch create("CreateProcessW", &RecordingCreateProcess);
+  g_createProcess = reinterpret_cast<decltype(g_createProcess)>(create.original);
+
+  const CString folder = GetParentDirectory(exe.c_str());
+  ScopedHandle process;
+  CHECK(RunProcess(exe.c_str(), L"/a  /b", folder, true, process) == 0);
+  // nothing inherited (0), in a process group of its own (CREATE_NEW_PROCESS_GROUP, 512)
+  CHECK(g_request == exe + L"|\"" + exe + L"\" /a  /b|" + folder.c_str() + L"|0|512");
+}
+
 TEST_CASE("on a newer or an older system, each takes its own way to the same result") {
-  void* const lookUp = Patch("GetProcAddress", &LookUp);
-  void* const version = Patch("VerifyVersionInfoW", &VerifyVersion);
-  void* const session = Patch("ProcessIdToSessionId", &SessionOf);
-  g_getProcAddress = lookUp;
+  const Patch lookUp("GetProcAddress", &LookUp), version("VerifyVersionInfoW", &VerifyVersion),
+      session("ProcessIdToSessionId", &SessionOf);
+  g_getProcAddress = lookUp.original;
   // The DLL search path: the system folder alone where the system can, else no current folder.
   void* const setDefault = reinterpret_cast<void*>(&SetDefault);
   for (const auto& row :
@@ -217,8 +209,7 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
   for (const char* missing : {"", "GetFileInformationByHandleEx"}) {
     g_exports = {{missing, nullptr}};
     for (const bool linked : {false, true}) {
-      ::DeleteFileW(log.c_str());
-      ::DeleteFileW(other.c_str());
+      for (const std::wstring& file : {log, other}) ::DeleteFileW(file.c_str());
       AppendUtf8(other, L"other\n");
       if (linked) REQUIRE(::CreateHardLinkW(log.c_str(), other.c_str(), nullptr));
       CLogToFile(log.c_str()).WriteLine(L"line", true);
@@ -237,18 +228,11 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
     g_session = row[1];
     CHECK(NoticeCanBeSeen() == (row[2] != 0));
   }
-  // Where the system folder cannot be read, no library is loaded: not one at the drive's root.
-  REQUIRE(::CopyFileW((kBuild + L"\\module_marker.dll").c_str(), L"C:\\planted.dll", FALSE));
-  REQUIRE(::SetCurrentDirectoryW(kBox.c_str()));
-  void* const folder = Patch("GetSystemDirectoryW", &SystemFolderUnread);
-  CHECK(!LoadSystemLibrary(L"planted.dll"));
-  Patch("GetSystemDirectoryW", folder);
-  // The link's setup.exe opened once, with the least rights the system knows and the right to end
-  // it; every other process only queried: the walk runs in this program again, started by kit.exe,
-  // which setup.exe started, so it passes an ancestor of another name.
+  // setup.exe opened once, with the least query right the system knows and the right to end it;
+  // every other process only queried, kit.exe too: this program walks again, under kit.exe.
   const std::wstring box = Folder(L"setup"), setup = box + L"\\setup.exe", kit = box + L"\\kit.exe";
-  g_openLog = box + L"\\opens.txt";
-  g_openProcess = Patch("OpenProcess", &OpenRecorded);
+  const Patch open("OpenProcess", &OpenRecorded);
+  g_openProcess = open.original;
   if (const wchar_t* const walking = std::wcsstr(::GetCommandLineW(), L" --query=")) {
     g_vista = std::wcstoul(walking + 9, nullptr, 0) == 0x1000;
     TerminateCallerSetup(L"");
@@ -256,46 +240,42 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
   }
   for (const std::wstring& exe : {setup, kit})
     REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), exe.c_str(), FALSE));
+  AppendUtf8(setup + L".run", L"\"" + kit + L"\"");
+  const std::wstring walk = L"\"" + kBuild + L"\\unit_test.exe\" -m -tc=\"on a newer*\" --query=";
   for (const DWORD query : {0x1000, PROCESS_QUERY_INFORMATION}) {  // Windows Vista on, and XP
-    for (const auto& file : {setup + L".run", kit + L".run", g_openLog})
-      ::DeleteFileW(file.c_str());
-    AppendUtf8(setup + L".run", L"\"" + kit + L"\"");
-    AppendUtf8(kit + L".run", L"\"" + kBuild +
-                                  L"\\unit_test.exe\" -m -tc=\"on a newer*\" --query=" +
-                                  std::to_wstring(query));
+    for (const auto& file : {kit + L".run", g_openLog}) ::DeleteFileW(file.c_str());
+    AppendUtf8(kit + L".run", walk + std::to_wstring(query));
     ScopedHandle process;
     RunProcess(setup.c_str(), L"", L"", false, process);
-    REQUIRE(process);
     CHECK(::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0);
     ::TerminateProcess(process.get(), 1);  // never left running for the next row
     CHECK(ToUtf8(ReadUtf8(g_openLog)) ==
           std::to_string(query) + " " + std::to_string(query | PROCESS_TERMINATE) + " ");
   }
-  Patch("OpenProcess", g_openProcess);
-  Patch("ProcessIdToSessionId", session);
-  Patch("VerifyVersionInfoW", version);
-  Patch("GetProcAddress", lookUp);
+}
+
+TEST_CASE("where the system folder cannot be read, no library is loaded, not one at the root") {
+  REQUIRE(::CopyFileW((kBuild + L"\\module_marker.dll").c_str(), L"C:\\planted.dll", FALSE));
+  REQUIRE(::SetCurrentDirectoryW(kBox.c_str()));  // on drive C:
+  const Patch folder("GetSystemDirectoryW", &SystemFolderUnread);
+  CHECK(!LoadSystemLibrary(L"planted.dll"));
 }
 
 TEST_CASE("the link's hand is the help program's where it has one, else the system's") {
-  wchar_t windows[MAX_PATH] = {};
-  ::GetWindowsDirectoryW(windows, MAX_PATH);
-  const std::wstring help = std::wstring(windows) + L"\\winhlp32.exe", saved = help + L".saved";
+  const std::wstring help = L"C:\\windows\\winhlp32.exe", saved = help + L".saved";
   const auto ours = HotSpot(::LoadCursorW(::GetModuleHandleW(nullptr), L"#106"));
   const auto system = HotSpot(::LoadCursorW(nullptr, IDC_HAND));
   REQUIRE(ours != system);
   ::MoveFileW(help.c_str(), saved.c_str());
-  // the help program: one with a hand cursor (this one), one without that records its loads, none
+  // the help program, as data only: one with a hand cursor (this one), one recording loads, none
   for (const auto& row :
        {std::make_pair(L"unit_test.exe", ours), std::make_pair(L"module_marker.dll", system),
         std::make_pair(L"", system)}) {
-    ::DeleteFileW(help.c_str());
-    ::DeleteFileW((help + L".loaded").c_str());
+    for (const std::wstring& file : {help, help + L".loaded"}) ::DeleteFileW(file.c_str());
     ::CopyFileW((kBuild + L"\\" + row.first).c_str(), help.c_str(), FALSE);
     const ScopedIcon hand(LoadLinkHandCursor());
     CHECK(HotSpot(hand.get()) == row.second);
-    CHECK(::GetFileAttributesW((help + L".loaded").c_str()) ==
-          INVALID_FILE_ATTRIBUTES);  // data only
+    CHECK(::GetFileAttributesW((help + L".loaded").c_str()) == INVALID_FILE_ATTRIBUTES);
   }
   ::DeleteFileW(help.c_str());
   ::MoveFileW(saved.c_str(), help.c_str());
