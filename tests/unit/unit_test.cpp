@@ -151,8 +151,7 @@ BOOL WINAPI RecordingCreateProcess(LPCWSTR application, LPWSTR commandLine,
 // The platform's answers of a newer or an older system, as this program's imports give them.
 BOOL g_vista = TRUE, g_defaultSet = TRUE;
 DWORD g_session = 1;
-std::wstring g_calls;  // what the search-path setters were asked, in order
-std::wstring g_openLog = kBox + L"\\opens.txt";  // where the rights of each OpenProcess go
+std::wstring g_calls, g_openLog = kBox + L"\\opens.txt";  // setters' calls; rights opened with
 void* g_openProcess = nullptr;
 BOOL WINAPI VerifyVersion(OSVERSIONINFOEXW*, DWORD, DWORDLONG) { return g_vista; }
 BOOL WINAPI SessionOf(DWORD, DWORD* session) { return *session = g_session, TRUE; }
@@ -277,6 +276,5 @@ TEST_CASE("the link's hand is the help program's where it has one, else the syst
     CHECK(HotSpot(hand.get()) == row.second);
     CHECK(::GetFileAttributesW((help + L".loaded").c_str()) == INVALID_FILE_ATTRIBUTES);
   }
-  ::DeleteFileW(help.c_str());
-  ::MoveFileW(saved.c_str(), help.c_str());
+  ::MoveFileExW(saved.c_str(), help.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
