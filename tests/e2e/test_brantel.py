@@ -47,6 +47,8 @@ def drive(*steps, env=None):  # what the driver reported of the steps; a None in
                    check=True, timeout=120, stdin=subprocess.DEVNULL)
     out = pathlib.Path(str(script) + ".out")
     lines = out.read_text(encoding="utf-8").splitlines() if out.exists() else []
+    crash = [int(line[5:]) % 2**32 for line in lines if re.fullmatch(r"exit\t-10737\d{5}", line)]
+    assert not crash, f"the program under test crashed: exception {crash[0]:#x}"  # 0xC000....
     return {key: re.sub(r"\\(.)", lambda m: "\n" if m[1] == "n" else m[1], value)
             for key, _, value in (line.partition("\t") for line in lines)}
 
@@ -57,7 +59,7 @@ def scheme(look):
     dark = look == "dark"
     return [("colours", "000000 FFFFFF FFFFFF 00FFFF" if dark else "F5F5F5 000000 000000 E0E0E0"),
             ("reg-sz", THEMES, "ThemeActive", "0" if dark else "1"),
-                    ("reg-dword", r"HKCU\Control Panel\Desktop", "LogPixels",
+            ("reg-dword", r"HKCU\Control Panel\Desktop", "LogPixels",
              {"144dpi": 144, "192dpi": 192}.get(look, 96))]
 
 
@@ -95,7 +97,7 @@ def log_size():  # where the next run's lines will start
 def brantel(folder, args="", action="ok", setup=(), env=None, after=()):
     size = log_size()
     steps = [*setup, ("run", win(folder / "Brantel.exe"), args), *([("notice", action)] if action else [])]
-    out = drive(*steps, *after, ("wait",), *scheme(None), env=env)  # back to the default look
+    out = drive(*steps, *after, ("wait",), env=env)
     out["runs"] = runs_since(size)
     return out
 
@@ -116,16 +118,15 @@ def recorded(folder, name):
     return record.read_bytes().count(b"run\r\n") if record.exists() else 0
 
 
+PRESENT = ["IE8 Already installed"]
 NOTICE_OK = ["IE8 Not installed", "Not Embedded", "OS language. 1033", "Running Dialog",
              'Clicked "Ok", running Iesetup(2057)']
 
 # name, registry, arguments, settings file, installer codes, exit code, lines after the preamble
 # ("{exe:code}" stands for the two lines of an installer run), system language
 DECISIONS = [
-    ("present", machine("11.0.9600.16384", Haldry="1"), "/l 1036", None, {}, 0,
-     ["IE8 Already installed"]),
-    ("present-8-blank", machine(" 8.0") + [("reg-deny-write", BROWSER)], "", None, {}, 0,
-     ["IE8 Already installed"]),
+    ("present", machine("11.0.9600.16384", Haldry="1"), "/l 1036", None, {}, 0, PRESENT),
+    ("present-8-blank", machine(" 8.0") + [("reg-deny-write", BROWSER)], "", None, {}, 0, PRESENT),
     ("no-dot", machine("8"), "", None, {"ie_setup_2057.exe": 3010}, 3010,
      NOTICE_OK + ["{ie_setup_2057.exe:3010}"]),
     ("dword-version", machine(None) + [("reg-dword", BROWSER, "Version", 9)], "", None, {}, 0,
@@ -139,10 +140,8 @@ DECISIONS = [
      ["IE8 Not installed", "Embedded system",
       "Running process: {kit}\\ie_setup_2057.exe, Wdir: {kit}, Args: " + DEFAULT,
       "Can't run process, error: 2"]),
-    ("languages", machine("11.0"), "/L 1036 /l 1049 /l 0x7 /l", None, {}, 0,
-     ["IE8 Already installed"]),
-    ("format-text", machine("11.0"), "%s%n%d " + "x" * 5000, None, {}, 0,
-     ["IE8 Already installed"]),
+    ("languages", machine("11.0"), "/L 1036 /l 1049 /l 0x7 /l", None, {}, 0, PRESENT),
+    ("format-text", machine("11.0"), "%s%n%d " + "x" * 5000, None, {}, 0, PRESENT),
     ("Kit.exe files", machine(Haldry="1"), "", "[IE]\r\nparams=/quiet /x\r\n", {}, 0,
      ["IE8 Not installed", "Embedded system", "{ie_setup_2057.exe:0}"]),
     ("it_IT", machine(), "", None, {"ie_setup_1040.exe": 1602}, 1602,
@@ -192,34 +191,35 @@ def ink(shot, x, y, w, h):  # the most common colour in a box of the shot but it
     return sorted(Image.open(shot).convert("RGB").crop((x, y, x + w, y + h)).getcolors(1 << 16))[-2][1]
 
 
+@pytest.fixture
+def look(request):  # set before the driver starts (it measures the texts at the notice's scale),
+    drive(*scheme(request.param))  # and the default again whatever happens
+    yield request.param
+    drive(*scheme(None))
+
+
 @pytest.mark.parametrize("lang,ok_lang,text_lang,look",
                          [(lang, lang, lang, None) for lang in sorted(LANGUAGES) if
-                          len(LANGUAGES[lang]) == 5] + FALLBACKS)
+                          len(LANGUAGES[lang]) == 5] + FALLBACKS, indirect=["look"])
 def test_notice_texts(lang, ok_lang, text_lang, look):
     folder, shot = kit(f"lang-{lang}", sleep=0), f"{SHOTS}/notice-{lang}{f'-{look}' if look else ''}.png"
-    drive(*scheme(look))  # before the driver starts: it measures the texts at the notice's scale
-    out = brantel(folder, f"/l {lang}", None, machine(), after=[
-        ("texts",), ("shot", shot), ("notice", "ok")])
+    out = brantel(folder, f"/l {lang}", None, machine(), after=[("texts",), ("shot", shot), ("notice", "ok")])
     assert (out["exit"], out["text0"], out["fits1001"], out["fits1004"], out["order"]) == \
         ("0", "Internet Explorer", "1", "1", "1003 1001 1004 1000 1 ")  # in reading order
-    # centred on the work area (within a pixel)
-    place, work = (list(map(int, out[key].split())) for key in ("place", "work"))
+    place, work = (list(map(int, out[key].split())) for key in ("place", "work"))  # centred on it
     assert all(abs(place[i] + place[i + 2] - work[i] - work[i + 2]) <= 2 for i in (0, 1))
     if ok_lang is not None:
-        assert (out["text1"], out["text1001"], out["text1004"]) == \
-            expected_texts(ok_lang, text_lang)
+        assert (out["text1"], out["text1001"], out["text1004"]) == expected_texts(ok_lang, text_lang)
     # The icon keeps its size next to the texts (64 pixels at 96 dots per inch, 96 at 144, 128 at
-    # 192). The
-    # link reads on its background (a WCAG 2 contrast of at least 4.5): in its own colour on the
-    # default scheme, where that reads (8.6), in the scheme's link colour on the dark one (yellow on
-    # black: 19.6).
+    # 192). The link reads on its background (a WCAG 2 contrast of 4.5 or more): in its own colour
+    # on the default scheme, where that reads (8.6), in the scheme's link colour on the dark one
+    # (yellow: 19.6).
     assert int(out["style1003"].split()[4]) == {"144dpi": 96, "192dpi": 128}.get(look, 64)
     link = (255, 255, 0) if look == "dark" else (0, 0, 238)
     assert ink(shot, *map(int, out["style1000"].split()[2:])) == link
-    # Hebrew and Arabic texts read right to left at the right edge, the link's address left to
-    # right, by Windows' rules: in a mirrored control (WS_EX_LAYOUTRTL) the reading flag
-    # (WS_EX_RTLREADING) and the right alignment (SS_RIGHT) mean their reverse. Other languages
-    # read left to right from the left edge.
+    # Hebrew and Arabic texts read right to left from the right edge, the link's address left to
+    # right, by Windows' rules: a mirrored control (WS_EX_LAYOUTRTL) reverses the reading flag
+    # (WS_EX_RTLREADING) and the right alignment (SS_RIGHT). Others: left to right, from the left.
     rtl = text_lang in (1037, 14337)
     for text in ("1000", "1001", "1004"):
         style, extended = (int(word, 16) for word in out["style" + text].split()[:2])
@@ -238,8 +238,7 @@ def test_leaving_with_ok(action):
     out = brantel(folder, "", action, machine())
     assert (out["exit"], out.get(f"open-after-{action}", "1"), out["visible-while-installing"],
             out["answers-while-installing"]) == ("1602", "1", "0", "1")
-    assert out["runs"] == [preamble(folder, "", []) + NOTICE_OK +
-                           installer(folder, "ie_setup_2057.exe", 1602)]
+    assert out["runs"] == [preamble(folder, "", []) + NOTICE_OK + installer(folder, "ie_setup_2057.exe", 1602)]
 
 
 # Two "setup.exe" run; Brantel.exe is started by the driver, by the second one or by a program of
@@ -307,9 +306,9 @@ def test_notice_follows_a_monitor_of_another_scale(lang):
     assert abs(after - 1.5 * before) <= 1 and 0 <= x <= right - left - width, (before, after, x)
 
 
-# The example installer (examples/nsis/setup.nsi), built by makensis around its kit: silent, it
-# installs (3010: asks for a restart) or stops with the browser installer's code; shown, the link
-# ends it with 0. It passes on the user's language (C: 1033).
+# The example installer (examples/nsis/setup.nsi), built by makensis around its kit (for x86-64 on
+# the x86-64 build): silent, it installs (3010: asks for a restart) or stops with the browser
+# installer's code; shown, the link ends it with 0. It passes on the user's language (C: 1033).
 NSIS = [
     ("present", machine("11.0"), 0, "it_IT.UTF-8", 1040, "IE8 Already installed"),
     ("restart", machine(Haldry="1"), 3010, None, 1033, "Process returned code: 3010"),
@@ -320,7 +319,8 @@ NSIS = [
 @pytest.mark.parametrize("name,setup,code,locale,lang,last", NSIS, ids=[row[0] for row in NSIS])
 def test_nsis_example_runs_brantel_first(name, setup, code, locale, lang, last):
     folder = kit(f"nsis-{name}", codes={"ie_setup_2057.exe": code, "ie_setup_1040.exe": 0})
-    subprocess.run(["makensis", "-V2", f"-DPREREQ={folder}", f"-DOUTFILE={folder}/setup.exe",
+    subprocess.run(["makensis", "-V2", *(["-XTarget amd64-unicode"] if WINE.endswith("64") else []),
+                    f"-DPREREQ={folder}", f"-DOUTFILE={folder}/setup.exe",
                     str(SOURCE / "examples/nsis/setup.nsi")], check=True)
     exe, app, size = win(folder / "setup.exe"), win(folder / "app"), log_size()
     steps = [("start", exe, f"/D={app}"), ("attach", "Brantel.exe"), ("notice", "link")] \

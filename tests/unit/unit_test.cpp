@@ -1,23 +1,23 @@
 // Inside a Win32 process: the string lookup's limits, the link's fallback command, what the
-// launcher hands the platform, and the ways of older systems, forced through this program's
-// imports of the platform.
+// launcher hands the platform, and the platform's other answers, forced through its imports.
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #define DOCTEST_CONFIG_NO_MULTITHREADING
 #include <doctest/doctest.h>
 #include <windows.h>
 #include <oleacc.h>
 
-#include <algorithm>
 #include <array>
 #include <cstring>
+#include <cwchar>
 #include <map>
 #include <string>
 #include <tuple>
-#include <vector>
+#include <utility>
 
 #include "app/program_paths.h"
 #include "app/system_probes.h"
 #include "framework/dll_search_path.h"
+#include "framework/system_library.h"
 #include "framework/unique_handle.h"
 #include "log/log_to_file.h"
 #include "process/run_process.h"
@@ -31,8 +31,7 @@
 
 namespace {
 
-const std::wstring kBox = L"C:\\brantel-units";
-const std::wstring kBuild = std::wstring(GetModuleDirectory().c_str());
+const std::wstring kBox = L"C:\\brantel-units", kBuild = GetModuleDirectory().c_str();
 
 // A folder under kBox ("" for kBox itself), made when it is missing.
 std::wstring Folder(const std::wstring& name) {
@@ -62,17 +61,19 @@ void** ImportSlot(const char* function) {
 }
 
 // Points this program's import of a platform function, which the program's code linked into it
-// calls too, at another function; returns what it pointed at.
-template <typename Function>
-void* Patch(const char* function, Function with) {
-  void** slot = ImportSlot(function);
-  REQUIRE(slot != nullptr);
-  DWORD protection = 0;
-  ::VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
-  void* const original = *slot;
-  *slot = reinterpret_cast<void*>(with);
-  return original;
-}
+// calls too, at another function while it lives.
+struct Patch {
+  template <typename Function>
+  Patch(const char* function, Function with) : slot(ImportSlot(function)) {
+    REQUIRE(slot != nullptr);
+    DWORD protection = 0;
+    ::VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
+    original = std::exchange(*slot, reinterpret_cast<void*>(with));
+  }
+  ~Patch() { *slot = original; }
+  void** const slot;
+  void* original;
+};
 
 // Run-time lookups as an older system answers them: a name in g_exports gets its entry (null:
 // "not there"), any other name the platform's answer.
@@ -83,6 +84,7 @@ FARPROC WINAPI LookUp(HMODULE module, LPCSTR name) {
   if (entry != g_exports.end()) return reinterpret_cast<FARPROC>(entry->second);
   return reinterpret_cast<decltype(&LookUp)>(g_getProcAddress)(module, name);
 }
+LPVOID WINAPI LockNothing(HGLOBAL) { return nullptr; }  // a resource found that cannot be locked
 
 }  // namespace
 
@@ -97,6 +99,8 @@ TEST_CASE("the string lookup stays inside its buffer and leaves it alone when it
   CHECK(LoadStringForLanguage(0xFFFF0, &buffer[0], 2057) == 0);
   CHECK(::GetLastError() == ERROR_RESOURCE_NAME_NOT_FOUND);
   CHECK(LoadStringForLanguage(4001, &buffer[0], 2057) == 0);
+  const Patch lock("LockResource", &LockNothing);
+  CHECK(LoadStringForLanguage(4000, &buffer[0], MAKELANGID(9, 2)) == 0);
   CHECK(buffer == std::wstring(kLocalizedStringUnits, L'#'));
 }
 
@@ -146,38 +150,18 @@ BOOL WINAPI RecordingCreateProcess(LPCWSTR application, LPWSTR commandLine,
   return started;  // with the platform's last error when it failed
 }
 
-}  // namespace
-
-TEST_CASE("the launcher starts the program by its full path, quoted, inheriting nothing") {
-  const std::wstring exe = Folder(L"kit dir") + L"\\ie setup.exe";
-  REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), exe.c_str(), FALSE));
-  g_createProcess =
-      reinterpret_cast<decltype(g_createProcess)>(Patch("CreateProcessW", &RecordingCreateProcess));
-
-  const CString folder = GetParentDirectory(exe.c_str());
-  ScopedHandle process;
-  CHECK(RunProcess(exe.c_str(), L"/a  /b", folder, true, process) == 0);
-  // nothing inherited (0), in a process group of its own (CREATE_NEW_PROCESS_GROUP, 512)
-  CHECK(g_request == exe + L"|\"" + exe + L"\" /a  /b|" + folder.c_str() + L"|0|512");
-  Patch("CreateProcessW", g_createProcess);
-}
-
-namespace {
-
 // The platform's answers of a newer or an older system, as this program's imports give them.
 BOOL g_vista = TRUE, g_defaultSet = TRUE;
 DWORD g_session = 1;
-std::wstring g_calls;                          // what the search-path setters were asked, in order
-std::vector<std::pair<DWORD, DWORD>> g_opens;  // process id and rights of each OpenProcess
+std::wstring g_calls, g_openLog = kBox + L"\\opens.txt";  // setters' calls; rights opened with
 void* g_openProcess = nullptr;
 BOOL WINAPI VerifyVersion(OSVERSIONINFOEXW*, DWORD, DWORDLONG) { return g_vista; }
 BOOL WINAPI SessionOf(DWORD, DWORD* session) { return *session = g_session, TRUE; }
 BOOL WINAPI SetDefault(DWORD flags) { return g_calls += std::to_wstring(flags), g_defaultSet; }
-BOOL WINAPI SetDirectory(LPCWSTR folder) {
-  return g_calls += L"'" + std::wstring(folder) + L"'", 1;
-}
+BOOL WINAPI SetDirectory(LPCWSTR path) { return g_calls += L"'" + std::wstring(path) + L"'", 1; }
+UINT WINAPI SystemFolderUnread(LPWSTR folder, UINT) { return folder ? 0 : MAX_PATH; }  // size, 0
 HANDLE WINAPI OpenRecorded(DWORD rights, BOOL inherit, DWORD id) {
-  g_opens.emplace_back(id, rights);
+  AppendUtf8(g_openLog, std::to_wstring(rights) + L" ");
   return reinterpret_cast<decltype(&OpenRecorded)>(g_openProcess)(rights, inherit, id);
 }
 
@@ -192,11 +176,23 @@ std::pair<DWORD, DWORD> HotSpot(HCURSOR cursor) {
 
 }  // namespace
 
+TEST_CASE("the launcher starts the program by its full path, quoted, inheriting nothing") {
+  const std::wstring exe = Folder(L"kit dir") + L"\\ie setup.exe";
+  REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), exe.c_str(), FALSE));
+  const Patch create("CreateProcessW", &RecordingCreateProcess);
+  g_createProcess = reinterpret_cast<decltype(g_createProcess)>(create.original);
+
+  const CString folder = GetParentDirectory(exe.c_str());
+  ScopedHandle process;
+  CHECK(RunProcess(exe.c_str(), L"/a  /b", folder, true, process) == 0);
+  // nothing inherited (0), in a process group of its own (CREATE_NEW_PROCESS_GROUP, 512)
+  CHECK(g_request == exe + L"|\"" + exe + L"\" /a  /b|" + folder.c_str() + L"|0|512");
+}
+
 TEST_CASE("on a newer or an older system, each takes its own way to the same result") {
-  void* const lookUp = Patch("GetProcAddress", &LookUp);
-  void* const version = Patch("VerifyVersionInfoW", &VerifyVersion);
-  void* const session = Patch("ProcessIdToSessionId", &SessionOf);
-  g_getProcAddress = lookUp;
+  const Patch lookUp("GetProcAddress", &LookUp), version("VerifyVersionInfoW", &VerifyVersion),
+      session("ProcessIdToSessionId", &SessionOf);
+  g_getProcAddress = lookUp.original;
   // The DLL search path: the system folder alone where the system can, else no current folder.
   void* const setDefault = reinterpret_cast<void*>(&SetDefault);
   for (const auto& row :
@@ -214,8 +210,7 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
   for (const char* missing : {"", "GetFileInformationByHandleEx"}) {
     g_exports = {{missing, nullptr}};
     for (const bool linked : {false, true}) {
-      ::DeleteFileW(log.c_str());
-      ::DeleteFileW(other.c_str());
+      for (const std::wstring& file : {log, other}) ::DeleteFileW(file.c_str());
       AppendUtf8(other, L"other\n");
       if (linked) REQUIRE(::CreateHardLinkW(log.c_str(), other.c_str(), nullptr));
       CLogToFile(log.c_str()).WriteLine(L"line", true);
@@ -234,67 +229,66 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
     g_session = row[1];
     CHECK(NoticeCanBeSeen() == (row[2] != 0));
   }
-  // The link's setup.exe: opened once, with the least rights the system knows, ended through it.
-  const std::wstring setup = Folder(L"setup") + L"\\setup.exe";
-  REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), setup.c_str(), FALSE));
-  AppendUtf8(setup + L".sleep", L"30000");
-  g_openProcess = Patch("OpenProcess", &OpenRecorded);
-  for (const DWORD query : {0x1000, PROCESS_QUERY_INFORMATION}) {  // Windows Vista on, and XP
-    g_vista = query == 0x1000;
-    ScopedHandle process;
-    ::DeleteFileW((setup + L".record").c_str());
-    RunProcess(setup.c_str(), L"", L"", false, process);
-    REQUIRE(process);
-    const DWORD id = ::GetProcessId(process.get());
-    for (int i = 0; i < 500 && ReadUtf8(setup + L".record").empty(); ++i) ::Sleep(20);  // it runs
-    g_opens.clear();
-    CHECK(TerminateCallerSetup(L""));
-    CHECK(::WaitForSingleObject(process.get(), 5000) == WAIT_OBJECT_0);
-    ::TerminateProcess(process.get(), 1);  // never left running for the next row
-    const std::pair<DWORD, DWORD> once(id, query | PROCESS_TERMINATE);
-    CHECK(std::count(g_opens.begin(), g_opens.end(), once) == 1);
-    for (const auto& open : g_opens)
-      CHECK((open.first == id ? open == once : open.second == query));
+  // setup.exe opened once, with the least query right the system knows and the right to end it;
+  // every other process only queried, kit.exe too: this program walks again, under kit.exe.
+  const std::wstring box = Folder(L"setup"), setup = box + L"\\setup.exe", kit = box + L"\\kit.exe";
+  const Patch open("OpenProcess", &OpenRecorded);
+  g_openProcess = open.original;
+  if (const wchar_t* const walking = std::wcsstr(::GetCommandLineW(), L" --query=")) {
+    g_vista = std::wcstoul(walking + 9, nullptr, 0) == 0x1000;
+    TerminateCallerSetup(L"");
+    return;  // the process that started it checks what was asked
   }
-  Patch("OpenProcess", g_openProcess);
-  Patch("ProcessIdToSessionId", session);
-  Patch("VerifyVersionInfoW", version);
-  Patch("GetProcAddress", lookUp);
+  for (const std::wstring& exe : {setup, kit})
+    REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), exe.c_str(), FALSE));
+  AppendUtf8(setup + L".run", L"\"" + kit + L"\"");
+  const std::wstring walk = L"\"" + kBuild + L"\\unit_test.exe\" -m -tc=\"on a newer*\" --query=";
+  for (const DWORD query : {0x1000, PROCESS_QUERY_INFORMATION}) {  // Windows Vista on, and XP
+    for (const auto& file : {kit + L".run", g_openLog}) ::DeleteFileW(file.c_str());
+    AppendUtf8(kit + L".run", walk + std::to_wstring(query));
+    ScopedHandle process;
+    RunProcess(setup.c_str(), L"", L"", false, process);
+    CHECK(::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0);
+    ::TerminateProcess(process.get(), 1);  // never left running for the next row
+    CHECK(ToUtf8(ReadUtf8(g_openLog)) ==
+          std::to_string(query) + " " + std::to_string(query | PROCESS_TERMINATE) + " ");
+  }
+}
+
+TEST_CASE("where the system folder cannot be read, no library is loaded, not one at the root") {
+  REQUIRE(::CopyFileW((kBuild + L"\\module_marker.dll").c_str(), L"C:\\planted.dll", FALSE));
+  REQUIRE(::SetCurrentDirectoryW(kBox.c_str()));  // on drive C:
+  const Patch folder("GetSystemDirectoryW", &SystemFolderUnread);
+  CHECK(!LoadSystemLibrary(L"planted.dll"));
 }
 
 TEST_CASE("the link's hand is the help program's where it has one, else the system's") {
-  wchar_t windows[MAX_PATH] = {};
-  ::GetWindowsDirectoryW(windows, MAX_PATH);
-  const std::wstring help = std::wstring(windows) + L"\\winhlp32.exe", saved = help + L".saved";
+  const std::wstring help = L"C:\\windows\\winhlp32.exe", saved = help + L".saved";
   const auto ours = HotSpot(::LoadCursorW(::GetModuleHandleW(nullptr), L"#106"));
   const auto system = HotSpot(::LoadCursorW(nullptr, IDC_HAND));
   REQUIRE(ours != system);
   ::MoveFileW(help.c_str(), saved.c_str());
-  // the help program: one with a hand cursor (this one), one without that records its loads, none
+  // the help program, as data only: one with a hand cursor (this one), one recording loads, none
   for (const auto& row :
        {std::make_pair(L"unit_test.exe", ours), std::make_pair(L"module_marker.dll", system),
         std::make_pair(L"", system)}) {
-    ::DeleteFileW(help.c_str());
-    ::DeleteFileW((help + L".loaded").c_str());
+    for (const std::wstring& file : {help, help + L".loaded"}) ::DeleteFileW(file.c_str());
     ::CopyFileW((kBuild + L"\\" + row.first).c_str(), help.c_str(), FALSE);
     const ScopedIcon hand(LoadLinkHandCursor());
     CHECK(HotSpot(hand.get()) == row.second);
-    CHECK(::GetFileAttributesW((help + L".loaded").c_str()) ==
-          INVALID_FILE_ATTRIBUTES);  // data only
+    CHECK(::GetFileAttributesW((help + L".loaded").c_str()) == INVALID_FILE_ATTRIBUTES);
   }
-  ::DeleteFileW(help.c_str());
-  ::MoveFileW(saved.c_str(), help.c_str());
+  ::MoveFileExW(saved.c_str(), help.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 namespace {
 
 // Two monitors side by side, as this program's imports give them: a window on the second when it
-// is g_onSecond; the taskbar button's flashing, recorded.
+// is g_onSecond, any other monitor the first; the taskbar button's flashing, recorded.
 HWND g_foreground = nullptr, g_onSecond = nullptr;
 DWORD g_flashed = 0;
 const auto kFirst = reinterpret_cast<HMONITOR>(1), kSecond = reinterpret_cast<HMONITOR>(2);
 HMONITOR WINAPI MonitorOf(HWND window, DWORD) { return window == g_onSecond ? kSecond : kFirst; }
-HMONITOR WINAPI MonitorAt(POINT, DWORD) { return kFirst; }
 BOOL WINAPI WorkAreaOf(HMONITOR monitor, MONITORINFO* info) {
   return info->rcWork = monitor == kSecond ? RECT{1280, 0, 3200, 1040} : RECT{0, 0, 1280, 984}, 1;
 }
@@ -304,17 +298,12 @@ BOOL WINAPI Flash(PFLASHWINFO flash) { return g_flashed = flash->dwFlags, TRUE; 
 
 }  // namespace
 
-TEST_CASE(
-    "the notice opens centred on the caller's monitor, else the foreground's, else the first") {
-  const std::vector<std::pair<const char*, void*>> patches = {
-      {"MonitorFromWindow", reinterpret_cast<void*>(&MonitorOf)},
-      {"MonitorFromPoint", reinterpret_cast<void*>(&MonitorAt)},
-      {"GetMonitorInfoW", reinterpret_cast<void*>(&WorkAreaOf)},
-      {"GetForegroundWindow", reinterpret_cast<void*>(&Foreground)},
-      {"SetForegroundWindow", reinterpret_cast<void*>(&Refuse)},
-      {"FlashWindowEx", reinterpret_cast<void*>(&Flash)}};
-  std::vector<void*> originals;
-  for (const auto& patch : patches) originals.push_back(Patch(patch.first, patch.second));
+TEST_CASE("the notice centres on the caller's monitor, else the foreground's, else the first") {
+  const Patch patches[] = {{"MonitorFromWindow", &MonitorOf},
+                           {"GetMonitorInfoW", &WorkAreaOf},
+                           {"GetForegroundWindow", &Foreground},
+                           {"SetForegroundWindow", &Refuse},
+                           {"FlashWindowEx", &Flash}};
   const auto a = reinterpret_cast<HWND>(0x10), b = reinterpret_cast<HWND>(0x20);
   g_onSecond = b;
   // caller, foreground, left edge of the work area
@@ -333,7 +322,6 @@ TEST_CASE(
   }
   BringNoticeForward(a);  // refused the foreground: flashes until the user turns to it
   CHECK(g_flashed == (FLASHW_TRAY | FLASHW_TIMERNOFG));
-  for (size_t i = 0; i < patches.size(); ++i) Patch(patches[i].first, originals[i]);
 }
 
 // Run again as a grandchild of itself, which then expects the window named in the environment.
@@ -383,10 +371,12 @@ TEST_CASE("the link is read as a link, and its default action is its click") {
   link.SetLinkUrl(page.c_str());
   REQUIRE(link.SubclassWindow(::CreateWindowExW(0, L"STATIC", page.c_str(), WS_CHILD | WS_VISIBLE,
                                                 0, 0, 300, 20, parent, nullptr, nullptr, nullptr)));
-  g_getProcAddress = Patch("GetProcAddress", &LookUp);
-  g_exports = {{"LresultFromObject", reinterpret_cast<void*>(&HandOut)}};
-  CHECK(::SendMessageW(link.m_hWnd, WM_GETOBJECT, 0, OBJID_CLIENT) == 1);
-  Patch("GetProcAddress", g_getProcAddress);
+  {
+    const Patch lookUp("GetProcAddress", &LookUp);
+    g_getProcAddress = lookUp.original;
+    g_exports = {{"LresultFromObject", reinterpret_cast<void*>(&HandOut)}};
+    CHECK(::SendMessageW(link.m_hWnd, WM_GETOBJECT, 0, OBJID_CLIENT) == 1);
+  }
   IAccessible* const read = g_read;
   REQUIRE(read != nullptr);
   VARIANT self = {}, role = {}, state = {};
