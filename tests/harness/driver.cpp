@@ -272,10 +272,6 @@ bool Fits(HWND notice, HWND control) {
 void Texts(HANDLE process, DWORD processId, const std::wstring& prefix) {
   const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
   if (notice == nullptr) return;
-  std::wstring order;  // the controls as screen readers read them: in the windows' order
-  for (HWND c = ::GetWindow(notice, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
-    order += std::to_wstring(::GetDlgCtrlID(c)) + L" ";
-  Report(prefix + L"order", order);
   RECT place, work;
   ::GetWindowRect(notice, &place);
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -297,12 +293,6 @@ void Texts(HANDLE process, DWORD processId, const std::wstring& prefix) {
   }
 }
 
-void ReadNotice(HWND notice) {
-  Report(L"read1000", Read(::GetDlgItem(notice, 1000), OBJID_CLIENT));
-  PressKey(notice, VK_TAB);
-  Report(L"read1000-focused", Read(::GetDlgItem(notice, 1000), OBJID_CLIENT));
-}
-
 // The message reaches the notice with a pointer into its own memory, as the system's does.
 void ChangeDpi(HANDLE process, HWND notice, int dpi) {
   RECT r;
@@ -314,7 +304,6 @@ void ChangeDpi(HANDLE process, HWND notice, int dpi) {
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutW(notice, 0x02E0, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote),
                         SMTO_ABORTIFHUNG, kExitWaitMs, &ignored);
-  ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
   Report(L"suggested", Box(r));
 }
 
@@ -386,7 +375,10 @@ int wmain(int argc, wchar_t** argv) {
     if (f[0] == L"shot") Shot(target.get(), targetId, f[1]);
     if (f[0] == L"read" || f[0] == L"dpi") {
       const HWND notice = WaitForDialog(target.get(), targetId, nullptr, kNoticeWaitMs);
-      if (f[0] == L"read") ReadNotice(notice);
+      if (f[0] == L"read") Report(L"read1000", Read(::GetDlgItem(notice, 1000), OBJID_CLIENT));
+      if (f[0] == L"read") PressKey(notice, VK_TAB);
+      if (f[0] == L"read")
+        Report(L"read1000-focused", Read(::GetDlgItem(notice, 1000), OBJID_CLIENT));
       if (f[0] == L"dpi") ChangeDpi(target.get(), notice, std::wcstol(f[1].c_str(), nullptr, 10));
     }
     if (f[0] == L"hold-log") {  // takes the writers' lock of the log at f[1], as a slow writer
