@@ -11,14 +11,12 @@
 //   attach NAME          takes as the program under test the running process of that file name
 //   notice ACTION        waits for the notice (or the end), then: none, ok, enter, link, escape,
 //                        altf4, close (the last three are then followed by ok), tab-enter,
-//                        tab-space (keys to the focus, as a keyboard's go), accessible (the link's
-//                        default action), quit (posted to its thread), endsession (logoff's
-//                        messages)
-//   texts [PREFIX]       texts, styles, boxes of the notice (0) and its controls, whether the texts
-//                        fit, the notice's place and the work area: keys after PREFIX
-//   read                 the link (1000) as a screen reader reads it, before and after a Tab
+//                        tab-space (keys to the focus, as a keyboard's go), accessible (the link
+//                        read, then its default action), quit (posted to its thread), endsession
+//   texts                texts, styles, boxes of the notice (0) and its controls, whether the texts
+//                        fit, the notice's place on the screen and the primary monitor's work area
 //   dpi N                sends the notice WM_DPICHANGED for N dots per inch, as Windows does, with
-//                        its rectangle grown about its top-left corner in proportion
+//                        its rectangle grown about its centre in proportion; the link's height
 //   shot PATH            a PNG of the notice's window at a Unix path
 //   hold-log PATH | release-log MS   a slow writer of the log: holds its lock, then after MS
 //                        appends "HELD" and lets the others go
@@ -184,16 +182,15 @@ void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
   Report(L"answers-while-installing", answered ? L"1" : L"0");
 }
 
-// Role, state, name and default action of a window's object, read by Active Accessibility from
-// this process as a screen reader reads them ("none" where the window serves none); with act, the
-// default action is then performed, as a screen reader's user does.
-std::wstring Read(HWND window, LONG object, bool act = false) {
+// Role, state, name and default action of a window's client object, read by Active Accessibility
+// from this process as a screen reader reads them ("none" where the window serves none); with act,
+// the default action is then performed, as a screen reader's user does.
+std::wstring Read(HWND window, bool act = false) {
   ::CoInitialize(nullptr);
   IAccessible* accessible = nullptr;
-  if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(object), IID_IAccessible,
-                                          reinterpret_cast<void**>(&accessible)))) {
+  if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&accessible))))
     return L"none";
-  }
   VARIANT self = {}, role = {}, state = {};
   self.vt = VT_I4;
   BSTR name = nullptr, action = nullptr;
@@ -234,7 +231,11 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     PressKey(notice, VK_TAB);
     return PressKey(notice, action == L"tab-enter" ? VK_RETURN : VK_SPACE);
   }
-  if (action == L"accessible") return (void)Read(::GetDlgItem(notice, 1000), OBJID_CLIENT, true);
+  if (action == L"accessible") {  // as a screen reader reads the link, before and after a Tab, and
+    Report(L"read1000", Read(::GetDlgItem(notice, 1000)));  // performs its default action
+    PressKey(notice, VK_TAB);
+    return Report(L"read1000-focused", Read(::GetDlgItem(notice, 1000), true));
+  }
   if (action == L"link") {
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));  // a click
@@ -269,14 +270,14 @@ bool Fits(HWND notice, HWND control) {
   return needed.bottom <= client.bottom && needed.right <= client.right;
 }
 
-void Texts(HANDLE process, DWORD processId, const std::wstring& prefix) {
+void Texts(HANDLE process, DWORD processId) {
   const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
   if (notice == nullptr) return;
   RECT place, work;
   ::GetWindowRect(notice, &place);
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  Report(prefix + L"place", Box(place));
-  Report(prefix + L"work", Box(work));
+  Report(L"place", Box(place));
+  Report(L"work", Box(work));
   for (int id : {0, IDOK, 1000, 1001, 1003, 1004}) {
     const HWND control = id == 0 ? notice : ::GetDlgItem(notice, id);
     const std::wstring n = std::to_wstring(id);
@@ -287,24 +288,28 @@ void Texts(HANDLE process, DWORD processId, const std::wstring& prefix) {
     wsprintfW(styles, L"%08lX %08lX %ld %ld %ld %ld", ::GetWindowLongW(control, GWL_STYLE),
               ::GetWindowLongW(control, GWL_EXSTYLE), at.left - window.left, at.top - window.top,
               at.right - at.left, at.bottom - at.top);
-    Report(prefix + L"text" + n, WindowText(control));
-    if (id == 1001 || id == 1004) Report(prefix + L"fits" + n, Fits(notice, control) ? L"1" : L"0");
-    Report(prefix + L"style" + n, styles);
+    Report(L"text" + n, WindowText(control));
+    if (id == 1001 || id == 1004) Report(L"fits" + n, Fits(notice, control) ? L"1" : L"0");
+    Report(L"style" + n, styles);
   }
 }
 
 // The message reaches the notice with a pointer into its own memory, as the system's does.
-void ChangeDpi(HANDLE process, HWND notice, int dpi) {
-  RECT r;
+void ChangeDpi(HANDLE process, DWORD processId, int dpi) {
+  const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
+  RECT r, link;
   ::GetWindowRect(notice, &r);
-  r = {r.left, r.top, r.left + ::MulDiv(r.right - r.left, dpi, 96),
-       r.top + ::MulDiv(r.bottom - r.top, dpi, 96)};
+  ::GetWindowRect(::GetDlgItem(notice, 1000), &link);
+  const LONG x = (::MulDiv(r.right - r.left, dpi, 96) - r.right + r.left) / 2;
+  const LONG y = (::MulDiv(r.bottom - r.top, dpi, 96) - r.bottom + r.top) / 2;
+  r = {r.left - x, r.top - y, r.right + x, r.bottom + y};
   void* remote = ::VirtualAllocEx(process, nullptr, sizeof(r), MEM_COMMIT, PAGE_READWRITE);
   ::WriteProcessMemory(process, remote, &r, sizeof(r), nullptr);
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutW(notice, 0x02E0, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote),
                         SMTO_ABORTIFHUNG, kExitWaitMs, &ignored);
   Report(L"suggested", Box(r));
+  Report(L"link-before", std::to_wstring(link.bottom - link.top));
 }
 
 // A PNG of the notice's window at a Unix path, by ImageMagick's "import" (run as a Unix process).
@@ -371,16 +376,9 @@ int wmain(int argc, wchar_t** argv) {
       target.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, targetId));
     }
     if (f[0] == L"notice") Notice(target.get(), targetId, f[1]);
-    if (f[0] == L"texts") Texts(target.get(), targetId, f[1]);
+    if (f[0] == L"texts") Texts(target.get(), targetId);
     if (f[0] == L"shot") Shot(target.get(), targetId, f[1]);
-    if (f[0] == L"read" || f[0] == L"dpi") {
-      const HWND notice = WaitForDialog(target.get(), targetId, nullptr, kNoticeWaitMs);
-      if (f[0] == L"read") Report(L"read1000", Read(::GetDlgItem(notice, 1000), OBJID_CLIENT));
-      if (f[0] == L"read") PressKey(notice, VK_TAB);
-      if (f[0] == L"read")
-        Report(L"read1000-focused", Read(::GetDlgItem(notice, 1000), OBJID_CLIENT));
-      if (f[0] == L"dpi") ChangeDpi(target.get(), notice, std::wcstol(f[1].c_str(), nullptr, 10));
-    }
+    if (f[0] == L"dpi") ChangeDpi(target.get(), targetId, std::wcstol(f[1].c_str(), nullptr, 10));
     if (f[0] == L"hold-log") {  // takes the writers' lock of the log at f[1], as a slow writer
       log.reset(::CreateFileW(f[1].c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,

@@ -296,14 +296,19 @@ HWND WINAPI Foreground() { return g_foreground; }
 BOOL WINAPI Refuse(HWND) { return FALSE; }
 BOOL WINAPI Flash(PFLASHWINFO flash) { return g_flashed = flash->dwFlags, TRUE; }
 
+// LresultFromObject as this program looks it up: hands the object over as it is (Wine's 64-bit
+// accessibility library carries none, even within a process).
+IAccessible* g_read = nullptr;
+LRESULT WINAPI HandOut(REFIID, WPARAM, LPUNKNOWN object) {
+  return object->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&g_read)) == S_OK;
+}
+
 }  // namespace
 
 TEST_CASE("the notice centres on the caller's monitor, else the foreground's, else the first") {
-  const Patch patches[] = {{"MonitorFromWindow", &MonitorOf},
-                           {"GetMonitorInfoW", &WorkAreaOf},
-                           {"GetForegroundWindow", &Foreground},
-                           {"SetForegroundWindow", &Refuse},
-                           {"FlashWindowEx", &Flash}};
+  const Patch monitor("MonitorFromWindow", &MonitorOf), area("GetMonitorInfoW", &WorkAreaOf),
+      front("GetForegroundWindow", &Foreground), refuse("SetForegroundWindow", &Refuse),
+      flash("FlashWindowEx", &Flash);
   const auto a = reinterpret_cast<HWND>(0x10), b = reinterpret_cast<HWND>(0x20);
   g_onSecond = b;
   // caller, foreground, left edge of the work area
@@ -323,8 +328,7 @@ TEST_CASE("the notice centres on the caller's monitor, else the foreground's, el
 
 // Run again as a grandchild of itself, which then expects the window named in the environment.
 TEST_CASE("the caller's window is the nearest ancestor's visible one") {
-  wchar_t expected[32] = {};
-  if (::GetEnvironmentVariableW(L"BRANTEL_CALLER", expected, 32) != 0) {
+  if (const wchar_t* const expected = _wgetenv(L"BRANTEL_CALLER")) {
     CHECK(reinterpret_cast<UINT_PTR>(FindCallerWindow()) == std::wcstoul(expected, nullptr, 10));
     return;
   }
@@ -332,28 +336,15 @@ TEST_CASE("the caller's window is the nearest ancestor's visible one") {
                                         nullptr, nullptr, nullptr);
   for (const bool visible : {true, false}) {
     ::ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
-    ::SetEnvironmentVariableW(
-        L"BRANTEL_CALLER",
-        std::to_wstring(visible ? reinterpret_cast<UINT_PTR>(window) : 0).c_str());
+    const auto caller = std::to_wstring(visible ? reinterpret_cast<UINT_PTR>(window) : 0);
+    ::SetEnvironmentVariableW(L"BRANTEL_CALLER", caller.c_str());
     ScopedHandle child;  // through a program without windows: the grandparent's is the one
-    CHECK(RunProcess(L"C:\\windows\\system32\\cmd.exe",
-                     (L"/c \"" + kBuild + L"\\unit_test.exe\" -tc=*nearest*").c_str(), L"", true,
-                     child) == 0);
+    const std::wstring grandchild = L"/c \"" + kBuild + L"\\unit_test.exe\" -tc=*nearest*";
+    CHECK(RunProcess(L"C:\\windows\\system32\\cmd.exe", grandchild.c_str(), L"", true, child) == 0);
   }
   ::SetEnvironmentVariableW(L"BRANTEL_CALLER", nullptr);
   ::DestroyWindow(window);
 }
-
-namespace {
-
-// The accessibility library's LresultFromObject, as this program looks it up: hands the object
-// over as it is (Wine's 64-bit library carries no accessible object, even within a process).
-IAccessible* g_read = nullptr;
-LRESULT WINAPI HandOut(REFIID, WPARAM, LPUNKNOWN object) {
-  return object->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&g_read)) == S_OK;
-}
-
-}  // namespace
 
 // What the link hands a screen reader through WM_GETOBJECT (the first request of this process, so
 // that the lookup is forced); its default action is the click's own path: the shell opens the
@@ -363,16 +354,13 @@ TEST_CASE("the link is read as a link, and its default action is its click") {
   REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), page.c_str(), FALSE));
   const HWND parent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 40,
                                         nullptr, nullptr, nullptr, nullptr);
-  CHyperLink link;
-  link.SetLinkUrl(page.c_str());
+  CHyperLink link;  // its address is its text
   REQUIRE(link.SubclassWindow(::CreateWindowExW(0, L"STATIC", page.c_str(), WS_CHILD | WS_VISIBLE,
                                                 0, 0, 300, 20, parent, nullptr, nullptr, nullptr)));
-  {
-    const Patch lookUp("GetProcAddress", &LookUp);
-    g_getProcAddress = lookUp.original;
-    g_exports = {{"LresultFromObject", reinterpret_cast<void*>(&HandOut)}};
-    REQUIRE(::SendMessageW(link.m_hWnd, WM_GETOBJECT, 0, OBJID_CLIENT) == 1);
-  }
+  const Patch lookUp("GetProcAddress", &LookUp);
+  g_getProcAddress = lookUp.original;
+  g_exports = {{"LresultFromObject", reinterpret_cast<void*>(&HandOut)}};
+  REQUIRE(::SendMessageW(link.m_hWnd, WM_GETOBJECT, 0, OBJID_CLIENT) == 1);
   VARIANT self = {}, role = {}, state = {};
   self.vt = VT_I4;
   BSTR name = nullptr;
@@ -383,8 +371,10 @@ TEST_CASE("the link is read as a link, and its default action is its click") {
   CHECK(g_read->accDoDefaultAction(self) == S_OK);
   MSG message = {};
   for (int i = 0; i < 500 && message.message != WM_LINK_OPENED; ++i) {
-    if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::Sleep(10);
-    if (message.message != WM_LINK_OPENED) ::DispatchMessageW(&message);
+    if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) && message.message != WM_LINK_OPENED)
+      ::DispatchMessageW(&message);
+    else
+      ::Sleep(10);
   }
   CHECK((message.hwnd == parent && message.message == WM_LINK_OPENED));
   ::SysFreeString(name);
