@@ -1,26 +1,21 @@
 #include "process/terminate_caller_setup.h"
 
 #include <tlhelp32.h>
-#include <versionhelpers.h>
 
 #include <cwchar>
 
 #include "framework/system_library.h"
 #include "framework/unique_handle.h"
 #include "process/file_version_info.h"
+#include "process/process_list.h"
 
 namespace {
 
 constexpr wchar_t kSetupFileName[] = L"setup.exe";
-constexpr DWORD kAllProcesses = 0;  // the process id that CreateToolhelp32Snapshot ignores
-// Declared from Windows Vista on: a process's start time and image name, which even an elevated or
-// protected process grants to a caller that is not.
-constexpr DWORD kQueryLimitedInformation = 0x1000;
 constexpr UINT kTerminatedExitCode = 0;
 constexpr DWORD kImagePathChars = 1024;
 
-// The sizes that every Windows version from XP on accepts for a 32-bit caller.
-static_assert(sizeof(void*) != 4 || sizeof(PROCESSENTRY32W) == 556, "as Windows XP knows it");
+// The size that every Windows version from XP on accepts for a 32-bit caller.
 static_assert(sizeof(void*) != 4 || sizeof(MODULEENTRY32W) == 1064, "as Windows XP knows it");
 
 using GetProcessImageFileNameWFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD);
@@ -38,20 +33,11 @@ CString ToLower(CString text) {
 bool NamedSetup(const wchar_t* fileName) { return _wcsicmp(fileName, kSetupFileName) == 0; }
 
 // Opens a process of the snapshot, once: with the least right that reads its start time and image
-// name (Windows XP knows only the full one), and the right to end it when it may be the one to end.
-// Everything later is asked of this handle, never of the id, which may be another process's by now.
+// name, and the right to end it when it may be the one to end. Everything later is asked of this
+// handle, never of the id, which may be another process's by now.
 ScopedHandle Open(const PROCESSENTRY32W& process) {
-  const DWORD query =
-      IsWindowsVistaOrGreater() ? kQueryLimitedInformation : PROCESS_QUERY_INFORMATION;
   const DWORD end = NamedSetup(process.szExeFile) ? PROCESS_TERMINATE : 0;
-  return ScopedHandle(::OpenProcess(query | end, FALSE, process.th32ProcessID));
-}
-
-// When the process started, or 0 when that cannot be asked.
-ULONGLONG StartTime(HANDLE process) {
-  FILETIME created = {}, exited, kernel, user;
-  if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-  return (ULONGLONG{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+  return ScopedHandle(::OpenProcess(QueryRight() | end, FALSE, process.th32ProcessID));
 }
 
 // The process behind the handle runs a program file named "setup.exe" (the image, not only the
@@ -83,14 +69,14 @@ ScopedHandle ChooseProcess(const CArray<PROCESSENTRY32W>& processes, const CStri
     return nullptr;
   };
   DWORD child = ::GetCurrentProcessId();
-  ULONGLONG childStart = StartTime(::GetCurrentProcess());
+  ULONGLONG childStart = ProcessStartTime(::GetCurrentProcess());
   for (size_t depth = 0; depth < processes.size(); ++depth) {
     const PROCESSENTRY32W* self = find(child);
     const PROCESSENTRY32W* parent = self ? find(self->th32ParentProcessID) : nullptr;
     if (parent == nullptr || parent->th32ProcessID == child) break;
     ScopedHandle handle = Open(*parent);
     if (!handle && NamedSetup(parent->szExeFile)) return handle;
-    const ULONGLONG parentStart = StartTime(handle.get());
+    const ULONGLONG parentStart = ProcessStartTime(handle.get());
     if (parentStart == 0 || childStart == 0 || parentStart > childStart) break;
     if (Qualifies(handle.get(), *parent, internalName)) return handle;
     child = parent->th32ProcessID;
@@ -108,19 +94,9 @@ ScopedHandle ChooseProcess(const CArray<PROCESSENTRY32W>& processes, const CStri
 }  // namespace
 
 bool TerminateCallerSetup(CString internalName) {
-  CArray<PROCESSENTRY32W> processes;
-  {
-    ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, kAllProcesses));
-    if (!snapshot) return true;  // lists nothing: nothing qualifies
-    PROCESSENTRY32W process = {};
-    process.dwSize = sizeof(process);
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &process); more;
-         more = ::Process32NextW(snapshot.get(), &process)) {
-      processes.push_back(process);
-    }
-  }
-  // Ended through the handle its checks were made on.
-  const ScopedHandle target = ChooseProcess(processes, internalName);
+  // A list that cannot be read lists nothing: nothing qualifies. Ended through the handle its
+  // checks were made on.
+  const ScopedHandle target = ChooseProcess(ListProcesses(), internalName);
   if (!target) return true;  // none qualifies, or the caller is not ours to end
   return ::TerminateProcess(target.get(), kTerminatedExitCode) != FALSE;
 }

@@ -35,11 +35,11 @@ HICON Load(HINSTANCE module, const wchar_t* name, int size) {
       ::LoadImageW(module, name, IMAGE_ICON, kLargestClassicImage, kLargestClassicImage, flags));
 }
 
-}  // namespace
-
 int IconSizeForDpi(int dpi) {
   return dpi > kDefaultDpi ? ::MulDiv(kIconSize, dpi, kDefaultDpi) : kIconSize;
 }
+
+}  // namespace
 
 HICON LoadIconImage(const CString& fileName, UINT resourceId, int dpi) {
   const CString oneUp = GetParentDirectory(GetModuleDirectory());

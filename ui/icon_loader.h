@@ -7,11 +7,9 @@
 
 #include "framework/cstring.h"
 
-// The icon's size in pixels at the given dots per inch: 64 at 96 and below, in proportion above.
-int IconSizeForDpi(int dpi);
-
 // Loads fileName from "<parent>\data\vorn\" one, then two, folder levels above the program's
 // folder (the program's own folder is not looked in), else resource resourceId of the program,
-// at IconSizeForDpi(dpi). The first candidate that exists decides: one that cannot be loaded as an
-// icon gives null. Each call loads a new icon that the caller owns.
+// at its size for dpi: 64 pixels at 96 dots per inch and below, in proportion above. The first
+// candidate that exists decides: one that cannot be loaded as an icon gives null. Each call loads a
+// new icon that the caller owns.
 HICON LoadIconImage(const CString& fileName, UINT resourceId, int dpi);

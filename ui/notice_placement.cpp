@@ -1,16 +1,9 @@
 #include "ui/notice_placement.h"
 
-#include <tlhelp32.h>
-#include <versionhelpers.h>
-
-#include "framework/carray.h"
 #include "framework/unique_handle.h"
+#include "process/process_list.h"
 
 namespace {
-
-// Declared from Windows Vista on: a process's start time, which every process grants.
-constexpr DWORD kQueryLimitedInformation = 0x1000;
-constexpr DWORD kAllProcesses = 0;
 
 struct WindowSearch {
   DWORD processId;
@@ -28,28 +21,14 @@ BOOL CALLBACK MatchVisibleWindow(HWND window, LPARAM context) {
 
 // When the process started, or 0 when that cannot be asked (it has ended, or refuses).
 ULONGLONG StartTime(DWORD processId) {
-  const DWORD query =
-      IsWindowsVistaOrGreater() ? kQueryLimitedInformation : PROCESS_QUERY_INFORMATION;
-  const ScopedHandle process(::OpenProcess(query, FALSE, processId));
-  FILETIME created = {}, exited, kernel, user;
-  if (!process || !::GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return 0;
-  return (ULONGLONG{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+  const ScopedHandle process(::OpenProcess(QueryRight(), FALSE, processId));
+  return process ? ProcessStartTime(process.get()) : 0;
 }
 
 }  // namespace
 
 HWND FindCallerWindow() {
-  CArray<PROCESSENTRY32W> processes;
-  {
-    ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, kAllProcesses));
-    if (!snapshot) return nullptr;
-    PROCESSENTRY32W process = {};
-    process.dwSize = sizeof(process);
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &process); more;
-         more = ::Process32NextW(snapshot.get(), &process)) {
-      processes.push_back(process);
-    }
-  }
+  const CArray<PROCESSENTRY32W> processes = ListProcesses();
   DWORD child = ::GetCurrentProcessId();
   ULONGLONG childStart = StartTime(child);
   for (size_t depth = 0; depth < processes.size(); ++depth) {
