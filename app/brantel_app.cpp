@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "app/deployment_options.h"
 #include "app/program_paths.h"
 #include "app/system_probes.h"
 #include "framework/common_controls.h"
@@ -18,6 +19,9 @@ constexpr wchar_t kLanguageOption[] = L"/l";
 constexpr wchar_t kDefaultLanguage[] = L"2057";
 constexpr wchar_t kParametersKey[] = L"params";
 constexpr wchar_t kDefaultParameters[] = L"/passive /update-no /norestart";
+constexpr wchar_t kQuietParametersKey[] = L"quietparams";
+constexpr wchar_t kDefaultQuietParameters[] = L"/quiet /update-no /norestart";
+constexpr wchar_t kUsageCaption[] = L"Brantel.exe";
 
 constexpr wchar_t kEnglishInstaller[] = L"\\ie_setup_2057.exe";
 constexpr wchar_t kItalianInstaller[] = L"\\ie_setup_1040.exe";
@@ -28,6 +32,23 @@ int RunInstaller(const wchar_t* installerName, const CString& parameters) {
   const CString directory = GetProgramDirectory();
   ScopedHandle process;
   return RunProcess(directory + installerName, parameters, directory, true, process);
+}
+
+// In front of the user; OK closes it. Shown only where someone can see it and answer it.
+void ShowUsage(InstallerUi ui) {
+  if (ui != InstallerUi::kNotice) {
+    theLog.WriteFormat(L"Help not shown (%s)", InstallerUiName(ui));
+    return;
+  }
+  if (!NoticeCanBeSeen()) {
+    theLog.WriteFormat(L"Can't show help, error: %d", ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION);
+    return;
+  }
+  theLog.WriteLine(L"Showing help", true);
+  if (::MessageBoxW(nullptr, kUsageText, kUsageCaption,
+                    MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND) == 0) {
+    theLog.WriteFormat(L"Can't show help, error: %d", static_cast<int>(::GetLastError()));
+  }
 }
 
 }  // namespace
@@ -41,6 +62,10 @@ BOOL CbrantelApp::InitInstance() {
     arguments += L' ';
   }
   theLog.WriteLine(arguments, true);
+  if (m_options.help) {
+    ShowUsage(m_options.ui);
+    return FALSE;
+  }
 
   // Exact and case-sensitive; every match is logged and the last one wins. A "/l" in the last
   // position has no value and does not count.
@@ -52,7 +77,10 @@ BOOL CbrantelApp::InitInstance() {
   }
   theLog.WriteFormat(L"lang: %s", language.c_str());
 
-  const CString parameters = ReadSetting(kParametersKey, kDefaultParameters);
+  // Quiet: the installer shows nothing either, on every installer path.
+  const CString parameters = m_options.ui == InstallerUi::kQuiet
+                                 ? ReadSetting(kQuietParametersKey, kDefaultQuietParameters)
+                                 : ReadSetting(kParametersKey, kDefaultParameters);
   theLog.WriteFormat(L"IEParameters: %s", parameters.c_str());
 
   CWinApp::InitInstance();
@@ -79,6 +107,14 @@ BOOL CbrantelApp::InitInstance() {
     return FALSE;
   }
 
+  // Where the notice would ask, a run that nobody may be watching takes OK's way without asking,
+  // also where no one could see a window.
+  if (m_options.ui != InstallerUi::kNotice) {
+    theLog.WriteFormat(L"Dialog not shown (%s), running Iesetup(2057)",
+                       InstallerUiName(m_options.ui));
+    m_nExitCode = RunInstaller(kEnglishInstaller, parameters);
+    return FALSE;
+  }
   theLog.WriteLine(L"Running Dialog", true);
   m_nExitCode = RunNoticeDialog(_wtoi(language.c_str()), parameters);
   return FALSE;
@@ -115,7 +151,8 @@ int CbrantelApp::RunNoticeDialog(int language, const CString& ieParameters) {
 }
 
 // Static objects of one translation unit are constructed in the order they are defined: the
-// application first, so that the DLL search path is narrowed before anything else runs, then the
-// log, whose header is therefore the first thing each run writes.
+// application first, so that the DLL search path is narrowed before anything else runs (its
+// options are read then), then the log, to the file the options name, whose header is therefore
+// the first thing each run writes.
 CbrantelApp theApp;
-CLogToFile theLog;
+CLogToFile theLog(theApp.Options().logFile, SharedLogFile());

@@ -1,6 +1,9 @@
 // The application: one start-up that decides what the program does and sets its exit code.
 #pragma once
 
+#include <cstdlib>
+
+#include "app/deployment_options.h"
 #include "framework/cstring.h"
 #include "framework/win_app.h"
 
@@ -15,12 +18,16 @@ class CbrantelApp : public CWinApp {
   // Returns the outcome of start-up as the process exit code.
   int ExitInstance() override;
 
+  // The command line's options beyond "/l", read when the application is made.
+  const DeploymentOptions& Options() const { return m_options; }
+
  private:
   // Shows the notice in the given language and returns its result; when it cannot be shown (a
   // window station nobody sees, or no dialog could be created), logs why and returns the error.
   int RunNoticeDialog(int language, const CString& ieParameters);
   int ReportNoticeNotShown(DWORD error);
 
+  const DeploymentOptions m_options = ReadDeploymentOptions(__argc, __wargv);
   int m_nExitCode = 0;
 };
 

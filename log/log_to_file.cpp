@@ -75,7 +75,9 @@ bool IsPlainFile(HANDLE file) {
   return info.nNumberOfLinks == 1 && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
-CString SharedDocumentsLogPath() {
+}  // namespace
+
+CString SharedLogFile() {
   wchar_t folder[MAX_PATH] = {};
   if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS, nullptr, SHGFP_TYPE_CURRENT,
                                 folder))) {
@@ -83,6 +85,8 @@ CString SharedDocumentsLogPath() {
   }
   return CString(folder) + kLogFileName;
 }
+
+namespace {
 
 CString TimeStamp(const CString& format) {
   __time64_t now = _time64(nullptr);
@@ -167,22 +171,32 @@ CArray<char> EncodeLogLine(const CString& line) {
   return encoded;
 }
 
-CLogToFile::CLogToFile() : CLogToFile(SharedDocumentsLogPath()) {}
+CLogToFile::CLogToFile() : CLogToFile(SharedLogFile()) {}
 
-CLogToFile::CLogToFile(CString fileName)
-    : m_strFileName(std::move(fileName)), m_strTimeFormat(kTimeFormat) {
+CLogToFile::CLogToFile(CString fileName) : CLogToFile(std::move(fileName), CString()) {}
+
+CLogToFile::CLogToFile(CString fileName, CString fallbackName)
+    : m_strFileName(std::move(fileName)),
+      m_strFallbackName(std::move(fallbackName)),
+      m_strTimeFormat(kTimeFormat) {
+  if (m_strFileName.empty()) m_strFileName = std::exchange(m_strFallbackName, CString());
   WriteHeader();
 }
 
 CLogToFile::~CLogToFile() = default;
 
+// One write: the header of a run is never split by another run's lines, and a log that cannot be
+// written is known before any line of the run is lost.
 void CLogToFile::WriteHeader() {
-  const CString stars(63, L'*');
-  WriteRaw(CString(), true);
-  WriteRaw(CString(), true);
-  WriteLine(stars, true);
-  WriteFormat(L"SW: %s", L"Brantel.exe");
-  WriteLine(stars, true);
+  const CString stamp = TimeStamp(m_strTimeFormat), stars(63, L'*');
+  CString header = kLineEnd;
+  header += kLineEnd;
+  for (const CString& text : {stars, CString(L"SW: Brantel.exe"), stars}) {
+    header += stamp;
+    header += text;
+    header += kLineEnd;
+  }
+  Append(header);
 }
 
 void CLogToFile::WriteLine(CString text, bool addLineEnd) {
@@ -205,19 +219,34 @@ void CLogToFile::WriteFormat(const wchar_t* format, ...) {
   WriteLine(std::move(text), true);
 }
 
-// Each line opens, appends and closes the file, so it has reached the system when this returns
-// and nothing is held open between lines. A file that cannot be opened loses the line, silently.
 void CLogToFile::Append(const CString& line) {
   const CArray<char> bytes = EncodeLogLine(line);
   CSingleLock hold(m_lock);
+  const DWORD error = AppendBytes(bytes);
+  if (error == ERROR_SUCCESS || m_strFallbackName.empty()) return;
+  const CString unwritable =
+      std::exchange(m_strFileName, std::exchange(m_strFallbackName, CString()));
+  AppendBytes(bytes);
+  // The lock is the thread's own: it is taken again for this line.
+  WriteFormat(L"Can't write log: %s, error: %d", unwritable.c_str(), static_cast<int>(error));
+}
+
+// Each line opens, appends and closes the file, so it has reached the system when this returns
+// and nothing is held open between lines. Returns why the file could not be written (a file
+// that is not plain: ERROR_CANT_ACCESS_FILE); the caller decides what becomes of the line.
+DWORD CLogToFile::AppendBytes(const CArray<char>& bytes) {
   ScopedFileHandle file(
       ::CreateFileW(m_strFileName.c_str(), kLogAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file || !IsPlainFile(file.get())) return;
+  if (!file) return ::GetLastError();
+  if (!IsPlainFile(file.get())) return ERROR_CANT_ACCESS_FILE;
   // Once the lock could not be had, later lines try it once and go on: a writer that keeps it
   // costs this run one wait, not one per line. A line that gets it again waits normally after.
   AppendLock serialised(file.get(), m_appendLockStuck ? 0 : kAppendLockWaitMs);
   m_appendLockStuck = !serialised.Held();
   DWORD written = 0;
-  ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+    return ::GetLastError();
+  }
+  return ERROR_SUCCESS;
 }

@@ -1,6 +1,8 @@
 // The program's log: "Vorn.log" in the machine's shared documents folder, appended to by every run.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdarg>
 
 #include "framework/carray.h"
@@ -9,11 +11,14 @@
 
 class CLogToFile {
  public:
-  // Logs to "<shared documents>\Vorn.log" ("\Vorn.log" when the folder cannot be determined)
-  // and writes the run's five-line header at once.
+  // Logs to SharedLogFile() and writes the run's five-line header at once.
   CLogToFile();
   // Logs to the given file instead; writes the same header.
   explicit CLogToFile(CString fileName);
+  // Logs to fileName (an empty one: to fallbackName). Where fileName cannot be written, that line
+  // and every later one go to fallbackName instead, followed by one line that names fileName and
+  // the error: no line is lost, and the header comes first there too.
+  CLogToFile(CString fileName, CString fallbackName);
   virtual ~CLogToFile();
   CLogToFile(const CLogToFile&) = delete;
   CLogToFile& operator=(const CLogToFile&) = delete;
@@ -31,13 +36,19 @@ class CLogToFile {
  private:
   void WriteHeader();
   void Append(const CString& line);
+  DWORD AppendBytes(const CArray<char>& bytes);
 
   CString m_strFileName;
+  CString m_strFallbackName;
   CString m_strTimeFormat;
   CCriticalSection m_lock;
   // The last line found the other writers' lock held past the wait; guarded by m_lock.
   bool m_appendLockStuck = false;
 };
+
+// "<shared documents>\Vorn.log" ("\Vorn.log" when the folder cannot be determined): the log
+// of every run that names no other.
+CString SharedLogFile();
 
 // The full text of a printf-style format, however long. Exposed for tests.
 CString FormatLogText(const wchar_t* format, va_list args);

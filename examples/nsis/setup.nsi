@@ -39,9 +39,14 @@ Function .onInit
   ; only ever one of the languages this installer carries. Brantel has 28 of its own and
   ; shows English for any other.
   System::Call "kernel32::GetUserDefaultUILanguage() i .r1"
-  ; A silent run (/S) still shows the notice where one is needed: only the user can choose.
+  ; A silent run (/S) runs Brantel quietly too: no notice, and where one would be needed, the
+  ; browser installer with no window at all.
+  StrCpy $2 ""
+  ${If} ${Silent}
+    StrCpy $2 " /quiet"
+  ${EndIf}
   ClearErrors
-  ExecWait '"$PLUGINSDIR\prereq\Brantel.exe" /l $1' $0
+  ExecWait '"$PLUGINSDIR\prereq\Brantel.exe" /l $1$2' $0
   ${If} ${Errors}  ; Brantel.exe did not start, and $0 holds nothing: a fatal error
     StrCpy $0 1603
   ${EndIf}

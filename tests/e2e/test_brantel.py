@@ -13,6 +13,7 @@ LOG = C / "users/Public/Documents/Vorn.log"
 BROWSER = r"HKLM\SOFTWARE\Microsoft\Internet Explorer"
 MAKER = r"HKLM\SOFTWARE\orvanix"
 DEFAULT = "/passive /update-no /norestart"
+QUIET, UNATTENDED = (re.compile(rf"(?:^| )[/-](?:quiet|q|s|silent{more})(?= |$)", re.I) for more in ("", "|passive"))
 THEMES = r"HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager"
 STAMP = re.compile(r"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d --> (.*)\.")
 
@@ -70,15 +71,15 @@ def machine(browser="7.0.6000.16386", **embedded):  # the registry: browser, mak
     return steps
 
 
-def lines_since(size):
-    lines = LOG.read_bytes()[size:].decode("utf-8").split("\r\n")
+def lines_since(size, log=LOG):
+    lines = log.read_bytes()[size:].decode("utf-8").split("\r\n")
     assert lines.pop() == ""
     return lines
 
 
-def runs_since(size):  # the runs appended after `size` bytes: each run's messages after its header
+def runs_since(size, log=LOG):  # the runs appended after `size` bytes: each one's lines after its header
     runs = []
-    for run in "\n".join([""] + lines_since(size) + [""]).split("\n.\n.\n")[1:]:
+    for run in "\n".join([""] + lines_since(size, log) + [""]).split("\n.\n.\n")[1:]:
         stamped = [STAMP.fullmatch(line) for line in run.split("\n") if line]
         assert all(stamped), "a line without its stamp or final full stop"
         assert [m[1] for m in stamped[:3]] == ["*" * 63, "SW: Brantel.exe", "*" * 63]
@@ -117,6 +118,7 @@ def recorded(folder, name):
 PRESENT = ["IE8 Already installed"]
 NOTICE_OK = ["IE8 Not installed", "Not Embedded", "OS language. 1033", "Running Dialog",
              'Clicked "Ok", running Iesetup(2057)']
+UNASKED = NOTICE_OK[:3] + ["Dialog not shown ({ui}), running Iesetup(2057)"]
 
 # name, registry, arguments, settings file, installer codes, exit code, lines after the preamble
 # ("{exe:code}" stands for the two lines of an installer run), system language
@@ -136,7 +138,7 @@ DECISIONS = [
      ["IE8 Not installed", "Embedded system",
       "Running process: {kit}\\ie_setup_2057.exe, Wdir: {kit}, Args: " + DEFAULT,
       "Can't run process, error: 2"]),
-    ("languages", machine("11.0"), "/L 1036 /l 1049 /l 0x7 /l", None, {}, 0, PRESENT),
+    ("languages", machine("11.0"), "/L 1036 /l 1049 /l 0x7 -SILENT /l", None, {}, 0, PRESENT),
     ("format-text", machine("11.0"), "%s%n%d " + "x" * 5000, None, {}, 0, PRESENT),
     ("Kit.exe files", machine(Haldry="1"), "", "[IE]\r\nparams=/quiet /x\r\n", {}, 0,
      ["IE8 Not installed", "Embedded system", "{ie_setup_2057.exe:0}"]),
@@ -146,18 +148,31 @@ DECISIONS = [
     ("it_CH", machine(), "", None, {"ie_setup_1040.exe": 0}, 0,
      ["IE8 Not installed", "Not Embedded", "OS language. 2064", "1040 Os running Ie Setup",
       "{ie_setup_1040.exe:0}"], "it_CH.UTF-8"),
+    # Deployment: where the notice would ask, OK's way unasked, with no window of the program's own;
+    # /quiet (its other names, any case, with / or -, winning over /passive): quietparams everywhere
+    ("quiet", machine(), "-Quiet /passive /l 1036", "[IE]\r\nparams=/p\r\nquietparams=/q /x\r\n",
+     {"ie_setup_2057.exe": 3010}, 3010, [*UNASKED, "{ie_setup_2057.exe:3010}"]),
+    ("passive", machine(), "/PASSIVE", None, {"ie_setup_2057.exe": None}, 2, [*UNASKED,
+     "Running process: {kit}\\ie_setup_2057.exe, Wdir: {kit}, Args: " + DEFAULT, "Can't run process, error: 2"]),
+    ("quiet-embedded", machine(Haldry="1"), "/q", None, {"ie_setup_2057.exe": 1603}, 1603,
+     ["IE8 Not installed", "Embedded system", "{ie_setup_2057.exe:1603}"]),
+    ("quiet-it_IT", machine(), "/S", "[IE]\r\nquietparams=\r\n", {"ie_setup_1040.exe": 740}, 740,
+     ["IE8 Not installed", "Not Embedded", "OS language. 1040", "1040 Os running Ie Setup",
+      "{ie_setup_1040.exe:740}"], "it_IT.UTF-8"),
 ]
 
 
 @pytest.mark.parametrize("name,setup,args,ini,codes,code,lines,locale",
                          [d + (None,) * (8 - len(d)) for d in DECISIONS], ids=[d[0] for d in DECISIONS])
 def test_decision(name, setup, args, ini, codes, code, lines, locale):
-    folder = kit(name, ini, {"ie_setup_2057.exe": 0, "ie_setup_1040.exe": 0, **codes})
-    out = brantel(folder, args, "ok", setup, env=locale and {"LC_ALL": locale})
-    assert out["exit"] == str(code)
-    params = re.search(r"params=(.*)\r", ini)[1] if ini else DEFAULT
+    folder, quiet, action = kit(name, ini, {"ie_setup_2057.exe": 0, "ie_setup_1040.exe": 0, **codes}), \
+        QUIET.search(args), None if UNATTENDED.search(args) else "ok"
+    out = brantel(folder, args, action, setup, env=locale and {"LC_ALL": locale})
+    assert out["exit"] == str(code) and (action or out["windows"] == "0")  # none of its own shown
+    params = (re.findall(rf"(?m)^{'quiet' * bool(quiet)}params=(.*)\r", ini or "") +
+              ["/quiet /update-no /norestart" if quiet else DEFAULT])[0]
     expected = preamble(folder, args, re.findall(r"(?<=/l )\S+", args), params)
-    for line in lines:
+    for line in (line.replace("{ui}", "/quiet" if quiet else "/passive") for line in lines):
         exe, _, exit_code = line.strip("{}").partition(":")
         expected += installer(folder, exe, exit_code, params) if line[0] == "{" else \
             [line.replace("{kit}", win(folder))]
@@ -293,7 +308,9 @@ NSIS = [
     ("present", machine("11.0"), 0, "it_IT.UTF-8", 1040, "IE8 Already installed"),
     ("restart", machine(Haldry="1"), 3010, None, 1033, "Process returned code: 3010"),
     ("failed", machine(Haldry="1"), 1603, None, 1033, "Process returned code: 1603"),
-    ("link", machine(), -1, None, 1033, "Clicked link. Opened url, closing setup and application...")]
+    ("link", machine(), -1, None, 1033, "Clicked link. Opened url, closing setup and application..."),
+    ("unattended", machine(), 0, None, 1033, "Process returned code: 0"),  # silent: Brantel quiet too
+    ("unattended-failed", machine(), 1603, None, 1033, "Process returned code: 1603")]
 
 
 @pytest.mark.parametrize("name,setup,code,locale,lang,last", NSIS, ids=[row[0] for row in NSIS])
@@ -310,23 +327,56 @@ def test_nsis_example_runs_brantel_first(name, setup, code, locale, lang, last):
     assert (out["exit"], out.get("bystander0")) == (str(code), "0" if code == -1 else None)
     assert (folder / "app/example.txt").exists() == (code in (0, 3010))
     assert run[1:3] == [f"Found lang(/l): {lang}", f"lang: {lang}"] and run[-1] == last
+    assert run[0].endswith(f"/l {lang} " + "/quiet " * (code != -1)) and out["windows"] == "0"
 
 
 # no display, a window station that nobody sees (1459: it requires a visible one), and a notice
-# that others than its user end (a quit request, the end of the session: 1223): never an answer
-@pytest.mark.parametrize("run,env,action,code", [  # no display last: it leaves Wine's desktop without
-    ("run", {}, "quit", 1223), ("run", {}, "endsession", 1223),  # one for the rest of the run
-    ("run-hidden-station", {}, None, 1459), ("run", {"DISPLAY": None}, None, None)])
-def test_notice_that_nobody_answers_ends_with_an_error(run, env, action, code):
-    folder = kit(f"{run}-{action}")
+# that others than its user end (a quit request, the end of the session: 1223): never an answer.
+# There /quiet and /passive install, /? exits with 0; else its box lists options, keys and codes.
+@pytest.mark.parametrize("run,env,action,args,code,last", [  # no display last: it leaves Wine's
+    *[("run", {}, action, "", 1223, "Dialog ended without an answer") for action in ("quit", "endsession")],
+    ("run-hidden-station", {}, None, "", 1459, "Can't show dialog"),  # desktop without one
+    ("run-hidden-station", {}, None, "/quiet", 3010, "Process returned code: 3010"),
+    ("run-hidden-station", {}, None, "-?", 0, "Can't show help, error: 1459"), ("run", {}, "box", "/?", 0,
+    "Showing help"), *[("run", {}, None, args, 0, f"Help not shown ({ui})") for args, ui in
+                       [("-HELP -passive", "/passive"), ("/h /s", "/quiet")]],
+    ("run", {"DISPLAY": None}, None, "/passive", 3010, "Process returned code: 3010"),
+    ("run", {"DISPLAY": None}, None, "", None, "Can't show dialog")])
+def test_runs_that_nobody_answers(run, env, action, args, code, last):
+    folder = kit(f"{run}-{action}{len(args)}", codes={"ie_setup_2057.exe": 3010})
     size = log_size()
-    out = drive(*machine(), (run, win(folder / "Brantel.exe"), ""),
+    out = drive(*machine(), (run, win(folder / "Brantel.exe"), args),
                 *([("notice", action)] if action else []), ("wait",), env=env)
-    got = int(out["exit"])
-    assert got not in (0, -1) and got == (code or got)
-    line = "Dialog ended without an answer" if action else "Can't show dialog"
-    assert runs_since(size)[0][-2:] == ["Running Dialog", f"{line}, error: {got}"]
-    assert recorded(folder, "ie_setup_2057.exe") == 0
+    got, lines = int(out["exit"]), runs_since(size)[0]
+    assert got == code and lines[-2] != "Running Dialog" and lines[-1] == last if args else \
+        got not in (0, -1) and got == (code or got) and lines[-2:] == ["Running Dialog", f"{last}, error: {got}"]
+    assert ("help" in last.lower()) == (lines[:-1] == [f"Args: {win(folder / 'Brantel.exe')} {args} "])  # no probe
+    assert recorded(folder, "ie_setup_2057.exe") == (got == 3010) and (action == "box") == all(
+        word in out.get("message-box", "") for word in ["/l <id>", "/quiet", "/passive", "/log <file>", "/?",
+                                                        "params:", "quietparams:", "link:", "3010:", "-1:", "1459:"])
+
+
+# /log <file>: every line there; where it cannot be written (no such folder, a folder, a second name,
+# read-only: immutable, as Wine as root writes a file without write bits), all in the shared log after
+# a line that says so. "/log" with nothing or an option after it names no file.
+@pytest.mark.parametrize("name,args,error", [
+    ("x.log", "/l 1036 /LOG {relative}", None), ("none/x.log", "/log {path}", 3), ("folder", "-Log {path}", 5),
+    ("link", "/log {path}", 1920), ("other.log", "/log {path}", 5), *[(None, args, None) for args in
+                                                                      ("/l 1036 /log", "/log /l 1036")]])
+def test_log_option(name, args, error):
+    path = (folder := kit(f"log-{name}-{args[-1]}")) / str(name)
+    (folder / "other.log").write_text("")
+    path.mkdir() if name == "folder" else os.link(folder / "other.log", path) if name == "link" else \
+        name == "other.log" and subprocess.run(["chattr", "+i", path], check=True)
+    args, size = args.format(path=win(path), relative=win(path)[3:]), log_size()
+    try:
+        out = drive(*machine("11.0"), ("run", win(folder / "Brantel.exe"), args), ("wait",))
+    finally:  # removable again
+        subprocess.run(["chattr", "-i", folder / "other.log"], check=True)
+    expected = preamble(folder, args, re.findall(r"(?<=/l )\S+", args)) + PRESENT
+    assert out["exit"] == "0" and runs_since(size) == ([] if name == "x.log" else [
+        [f"Can't write log: {win(path)}, error: {error}"] * bool(error) + expected])
+    assert name != "x.log" or runs_since(0, path) == [expected]
 
 
 def test_runs_at_once_wait_for_the_log_lock_and_lose_no_line():

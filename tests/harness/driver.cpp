@@ -20,7 +20,9 @@
 //   shot PATH            a PNG of the notice's window at a Unix path
 //   hold-log PATH | release-log MS   a slow writer of the log: holds its lock, then after MS
 //                        appends "HELD" and lets the others go
-//   wait                 waits for the program under test and reports its whole exit code
+//   wait                 waits for the program under test and reports its whole exit code and
+//                        whether a window of its own was visible meanwhile
+//   (notice) box         the message box's text, then its OK
 #include <windows.h>
 #include <oleacc.h>
 #include <sddl.h>
@@ -236,6 +238,10 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     PressKey(notice, VK_TAB);
     return Report(L"read1000-focused", Read(::GetDlgItem(notice, 1000), true));
   }
+  if (action == L"box") {
+    Report(L"message-box", WindowText(::GetDlgItem(notice, 0xFFFF)));
+    return static_cast<void>(::PostMessageW(notice, WM_COMMAND, IDOK, 0));
+  }
   if (action == L"link") {
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));  // a click
@@ -392,7 +398,14 @@ int wmain(int argc, wchar_t** argv) {
       ::UnlockFileEx(log.get(), 0, 1, 0, &region);
     }
     if (f[0] == L"wait") {
-      if (::WaitForSingleObject(target.get(), kExitWaitMs) != WAIT_OBJECT_0) {
+      bool shown = false;
+      const DWORD start = ::GetTickCount();
+      while (::WaitForSingleObject(target.get(), kPollMs) == WAIT_TIMEOUT &&
+             ::GetTickCount() - start < kExitWaitMs) {
+        shown = shown || !TopWindows(targetId, nullptr).empty();
+      }
+      Report(L"windows", shown ? L"1" : L"0");
+      if (::WaitForSingleObject(target.get(), 0) != WAIT_OBJECT_0) {
         Report(L"exit", L"timeout");
         ::TerminateProcess(target.get(), 1);
       } else {
