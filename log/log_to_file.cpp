@@ -171,8 +171,6 @@ CArray<char> EncodeLogLine(const CString& line) {
   return encoded;
 }
 
-CLogToFile::CLogToFile() : CLogToFile(SharedLogFile()) {}
-
 CLogToFile::CLogToFile(CString fileName) : CLogToFile(std::move(fileName), CString()) {}
 
 CLogToFile::CLogToFile(CString fileName, CString fallbackName)

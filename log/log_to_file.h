@@ -11,9 +11,7 @@
 
 class CLogToFile {
  public:
-  // Logs to SharedLogFile() and writes the run's five-line header at once.
-  CLogToFile();
-  // Logs to the given file instead; writes the same header.
+  // Logs to the given file and writes the run's five-line header at once.
   explicit CLogToFile(CString fileName);
   // Logs to fileName (an empty one: to fallbackName). Where fileName cannot be written, that line
   // and every later one go to fallbackName instead, followed by one line that names fileName and
