@@ -97,7 +97,7 @@ BOOL CbrantelDlg::OnInitDialog() {
   ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon.get()));
   ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon.get()));
 
-  PlaceNotice(m_hWnd);
+  m_placement.Place(m_hWnd);
   ::PostMessageW(m_hWnd, kComeForward, 0, 0);
   // The controls are in reading order, for screen readers, and so the link comes before OK in
   // the tab order: the focus starts on OK, the default button, itself.
@@ -112,10 +112,10 @@ void CbrantelDlg::ShowIcon(int dpi) {
 }
 
 // The dialog manager scales what it made from the template first (Windows 10 1703 on); then the
-// notice takes the suggested rectangle, and what it made itself follows: the link and the icon.
+// notice takes the suggested rectangle (centred again where its placement caused the change), and
+// what it made itself follows: the link and the icon.
 void CbrantelDlg::OnDpiChanged(int dpi, const RECT& suggested) {
-  ::SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  m_placement.Rescale(m_hWnd, suggested);
   m_link.SetDpi(dpi);
   ShowIcon(dpi);
   ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);

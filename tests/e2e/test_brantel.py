@@ -211,9 +211,9 @@ def test_notice_texts(lang, ok_lang, text_lang, look):
     # The link reads on its background (a WCAG 2 contrast of 4.5 or more): in its own colour on the
     # default scheme, where that reads (8.6), in the scheme's link colour on the dark one (yellow: 19.6).
     assert int(out["style1003"].split()[4]) == {"144dpi": 96, "192dpi": 128, "moved": 96}.get(look, 64)
-    x, _, width, height = map(int, out["style1000"].split()[2:])  # moved: the suggested rectangle,
-    assert not moved or out["place"] == out["suggested"] and abs(height - 1.5 * int(out["link-before"])) <= 1 \
-        and 0 <= x <= place[2] - place[0] - width  # the link's font half as tall again, inside it
+    x, _, width, height = map(int, out["style1000"].split()[2:])  # moved: the suggested size centred,
+    assert not moved or out["suggested"] == f"0 0 {place[2] - place[0]} {place[3] - place[1]}" and \
+        abs(height - 1.5 * int(out["link-before"])) <= 1 and 0 <= x <= place[2] - place[0] - width
     link = (255, 255, 0) if look == "dark" else (0, 0, 238)
     assert ink(shot, *map(int, out["style1000"].split()[2:])) == link
     # Hebrew and Arabic texts read right to left from the right edge, the link's address left to

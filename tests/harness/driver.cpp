@@ -16,7 +16,8 @@
 //   texts                texts, styles, boxes of the notice (0) and its controls, whether the texts
 //                        fit, the notice's place on the screen and the primary monitor's work area
 //   dpi N                sends the notice WM_DPICHANGED for N dots per inch, as Windows does, with
-//                        its rectangle grown about its centre in proportion; the link's height
+//                        its rectangle grown in proportion from its top-left corner; that size and
+//                        the link's height
 //   shot PATH            a PNG of the notice's window at a Unix path
 //   hold-log PATH | release-log MS   a slow writer of the log: holds its lock, then after MS
 //                        appends "HELD" and lets the others go
@@ -300,15 +301,14 @@ void ChangeDpi(HANDLE process, DWORD processId, int dpi) {
   RECT r, link;
   ::GetWindowRect(notice, &r);
   ::GetWindowRect(::GetDlgItem(notice, 1000), &link);
-  const LONG x = (::MulDiv(r.right - r.left, dpi, 96) - r.right + r.left) / 2;
-  const LONG y = (::MulDiv(r.bottom - r.top, dpi, 96) - r.bottom + r.top) / 2;
-  r = {r.left - x, r.top - y, r.right + x, r.bottom + y};
+  r.right = r.left + ::MulDiv(r.right - r.left, dpi, 96);
+  r.bottom = r.top + ::MulDiv(r.bottom - r.top, dpi, 96);
   void* remote = ::VirtualAllocEx(process, nullptr, sizeof(r), MEM_COMMIT, PAGE_READWRITE);
   ::WriteProcessMemory(process, remote, &r, sizeof(r), nullptr);
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutW(notice, 0x02E0, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote),
                         SMTO_ABORTIFHUNG, kExitWaitMs, &ignored);
-  Report(L"suggested", Box(r));
+  Report(L"suggested", Box(RECT{0, 0, r.right - r.left, r.bottom - r.top}));
   Report(L"link-before", std::to_wstring(link.bottom - link.top));
 }
 
