@@ -84,6 +84,7 @@ BOOL CbrantelDlg::OnInitDialog() {
   const CString address = ReadSetting(kLinkKey, kDefaultLink);
   m_link.SetLinkUrl(address);
   m_link.SetWindowText(address);
+  m_link.SetActionName(NoticeLinkAction(m_lang));
 
   m_okButton.SetWindowText(GetOkText(m_lang));
   m_requirementText.SetWindowText(NoticeUpperText(m_lang));
@@ -177,6 +178,8 @@ void CbrantelDlg::OnOkClicked() {
   theLog.WriteLine(L"Clicked \"Ok\", running Iesetup(2057)", true);
   const CString directory = GetProgramDirectory();
   AfxGetApp()->HideApplication();
+  // Nothing of the hidden notice is read or acted on while the installer runs.
+  m_link.DisconnectReaders();
   ScopedHandle process;
   EndDialog(RunProcess(directory + kEnglishInstaller, m_ieParameters, directory, true, process));
 }
