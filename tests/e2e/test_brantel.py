@@ -227,9 +227,9 @@ def test_notice_texts(lang, ok_lang, text_lang, look):
             (rtl and text != "1000", rtl)
     assert not rtl or "®" not in out["text1001"].replace("®\u200e", "")  # marked left to right
     assert out["text1000"] == "http://www.microsoft.com/windows/internet-explorer/"
-    action = out["read1000"].split("|")[-1]  # a screen reader's (not on x86-64): English's only for English
-    assert WINE.endswith("64") or text_lang is None or action == LANGUAGES[text_lang]["IDS_LINK_ACTION"] \
-        and (action == "Jump") == (text_lang == 2057) and ("\u0590" <= action[0] <= "\u08ff") == rtl
+    assert WINE.endswith("64") or text_lang is None or (action := out["read1000"].split("|")[-1]) == \
+        LANGUAGES[text_lang]["IDS_LINK_ACTION"] and (action == "Jump") == (text_lang == 2057) and \
+        ("\u0590" <= action[0] <= "\u08ff") == rtl  # a screen reader's action: English's for English
 
 
 @pytest.mark.parametrize("action", ["ok", "enter", "escape", "altf4", "close", pytest.param(
@@ -241,7 +241,7 @@ def test_leaving_with_ok(action):
     out = brantel(folder, "", action, machine())
     assert (out["exit"], out.get(f"open-after-{action}", "1"), out["visible-while-installing"],
             out["answers-while-installing"]) == ("1602", "1", "0", "1")
-    assert action != "reader" or re.fullmatch(r"8[0-9A-F]{7}\|1\|1", out["reader-while-installing"])
+    assert action != "reader" or re.fullmatch(r"-\d+\|1\|1", out["reader-while-installing"])
     assert out["runs"] == [preamble(folder, "", []) + NOTICE_OK + installer(folder, "ie_setup_2057.exe", 1602)]
 
 

@@ -194,10 +194,9 @@ void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
   const DWORD asked = ::GetTickCount();
   const HRESULT read = g_kept->get_accName(self, &name);  // refused: no name to free
   g_kept->Release();
-  wchar_t got[32];
-  wsprintfW(got, L"%08lX|%d|%d", read, ::GetTickCount() - asked < 2000,
-            ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT);
-  Report(L"reader-while-installing", got);
+  Report(L"reader-while-installing",
+         std::to_wstring(read) + L"|" + std::to_wstring(::GetTickCount() - asked < 2000) + L"|" +
+             std::to_wstring(::WaitForSingleObject(process, 0) == WAIT_TIMEOUT));
 }
 
 // Role, state, name and default action of a window's client object, read by Active Accessibility

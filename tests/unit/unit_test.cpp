@@ -354,7 +354,7 @@ TEST_CASE("the caller's window is the nearest ancestor's visible one") {
 TEST_CASE("the link is read as a link, and its default action is its click") {
   const std::wstring page = Folder(L"link") + L"\\page.exe";
   REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), page.c_str(), FALSE));
-  const HWND parent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 9, 9, 400, 40,
+  const HWND parent = ::CreateWindowExW(0, L"#32770", L"", WS_POPUP | WS_VISIBLE, 9, 9, 400, 40,
                                         nullptr, nullptr, nullptr, nullptr);
   CHyperLink link;  // its address is its text
   REQUIRE(link.SubclassWindow(::CreateWindowExW(0, L"STATIC", page.c_str(), WS_CHILD | WS_VISIBLE,
@@ -373,11 +373,12 @@ TEST_CASE("the link is read as a link, and its default action is its click") {
   // The focus: the link's, nothing's (VT_EMPTY), and S_FALSE while its window is not in front.
   for (const int row : {0, 1, 2}) {
     g_foreground = row < 2 ? parent : nullptr;
-    ::SetFocus(row == 1 ? parent : link.m_hWnd);
+    ::SetFocus(row == 1 ? nullptr : link.m_hWnd);
     VARIANT focus = {};
     CHECK((g_read->get_accFocus(&focus) == (row < 2 ? S_OK : S_FALSE) && focus.vt == !row * VT_I4));
   }
-  CHECK(g_read->accSelect(SELFLAG_TAKESELECTION, self) == E_INVALIDARG);
+  CHECK((g_read->accSelect(SELFLAG_TAKESELECTION, self) == E_INVALIDARG &&
+         g_read->accSelect(SELFLAG_TAKEFOCUS, self) == S_OK && ::GetFocus() == link.m_hWnd));
   // Resting on it shows its address: its window's tool-tip holds one tool, the link.
   HWND tip = nullptr;
   do tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr);
