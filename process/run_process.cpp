@@ -4,14 +4,14 @@
 
 #include <utility>
 
+#include "framework/apartment.h"
 #include "framework/win_app.h"
 #include "framework/wnd.h"
 #include "log/log_to_file.h"
 
 namespace {
 
-// How long one wait for the new program's first idle moment lasts before sent messages are
-// handled again.
+// How often the new program is asked whether it has been idle, while the wait answers others.
 constexpr DWORD kIdleWaitSliceMs = 100;
 
 // Whether this thread has a window that others may send messages to: the application's main
@@ -23,28 +23,20 @@ bool ThreadOwnsWindow() {
   return app != nullptr && app->m_pMainWnd != nullptr && app->m_pMainWnd->m_hWnd != nullptr;
 }
 
-// Handles the messages other threads and processes have sent to this thread's windows; posted
-// messages and input stay queued.
-void HandleSentMessages() {
-  MSG message;
-  ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-}
-
 // Waits until the program is first idle and then until it ends. A thread that owns a window (the
-// hidden notice) keeps answering messages sent to it meanwhile: a program that broadcasts with
-// SendMessage (a setting change) waits for every top-level window, and would wait for ours while
-// we wait for it. A thread without a window waits plainly.
+// hidden notice) keeps answering what others send it meanwhile (WaitAnswering): a program that
+// broadcasts with SendMessage (a setting change) waits for every top-level window, and would wait
+// for ours while we wait for it; a screen reader that keeps the notice's link would hang in its
+// call. A thread without a window waits plainly.
 void WaitForProgram(HANDLE process) {
   if (!ThreadOwnsWindow()) {
     ::WaitForInputIdle(process, INFINITE);
     ::WaitForSingleObject(process, INFINITE);
     return;
   }
-  while (::WaitForInputIdle(process, kIdleWaitSliceMs) == WAIT_TIMEOUT) HandleSentMessages();
-  while (::MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_SENDMESSAGE) ==
-         WAIT_OBJECT_0 + 1) {
-    HandleSentMessages();
-  }
+  // The first idle moment is kept: once reached, WaitForInputIdle returns at once.
+  while (::WaitForInputIdle(process, 0) == WAIT_TIMEOUT) WaitAnswering(process, kIdleWaitSliceMs);
+  WaitAnswering(process, INFINITE);
 }
 
 }  // namespace

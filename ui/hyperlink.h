@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "framework/cstring.h"
 #include "framework/gdi.h"
 #include "framework/unique_handle.h"
@@ -30,6 +32,11 @@ class CHyperLink : public CStatic {
   // The window's dots per inch changed (a move to a monitor of another scale): the fonts are made
   // again for them and the link refitted to the text it was last fitted to, at the same place.
   void SetDpi(int dpi);
+
+  // What screen readers are told: the name of the default action in the notice's language; and,
+  // before the notice is hidden for good, that the link is gone (its object disconnected).
+  void SetActionName(CString name) { m_accessible.SetActionName(std::move(name)); }
+  void DisconnectReaders() { m_accessible.Disconnect(); }
 
   BOOL DestroyWindow() override;
   // Relays every message to the tool-tip.

@@ -2,24 +2,22 @@
 
 #include <oleacc.h>
 
+#include "framework/apartment.h"
 #include "framework/cstring.h"
 #include "framework/system_library.h"
 
 namespace {
 
-// The link's default action, as the platform names the one of a link.
-constexpr wchar_t kDefaultAction[] = L"Jump";
-
+using LogicalToPhysicalFn = BOOL(WINAPI*)(HWND, POINT*);
 using LresultFromObjectFn = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
 using AccessibleObjectFromWindowFn = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
 using SysAllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
-using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
 
 // The accessibility library and the automation library (the texts' allocator), loaded from the
 // system folder on the first request and kept until the process ends: the marshalling stubs of
 // every object handed out run in them, and a client may release its object at any time. The
-// thread joins a single-threaded apartment first, as a server of accessible objects does before it
-// hands one out (its calls then arrive through the thread's message loop); it stays in it.
+// thread joins its single-threaded apartment first (its calls then arrive through the thread's
+// message loop, and through the wait for the installer).
 struct Libraries {
   LresultFromObjectFn lresultFromObject;
   AccessibleObjectFromWindowFn objectFromWindow;
@@ -31,11 +29,8 @@ const Libraries* LoadLibraries() {
   static bool tried = false;
   if (tried) return libraries.lresultFromObject != nullptr ? &libraries : nullptr;
   tried = true;
+  if (!JoinApartment()) return nullptr;
   // Loaded once; freed by the process's end, never before (above).
-  const HMODULE com = LoadSystemLibrary(L"ole32.dll").release();
-  const auto initialize = GetLibraryFunction<CoInitializeExFn>(com, "CoInitializeEx");
-  if (initialize == nullptr || FAILED(initialize(nullptr, COINIT_APARTMENTTHREADED)))
-    return nullptr;
   const HMODULE accessibility = LoadSystemLibrary(L"oleacc.dll").release();
   const HMODULE automation = LoadSystemLibrary(L"oleaut32.dll").release();
   libraries.objectFromWindow =
@@ -54,13 +49,31 @@ void SetLong(VARIANT* variant, LONG value) {
   variant->lVal = value;
 }
 
+// The window's box in physical screen coordinates, which accLocation and accHitTest speak. From
+// Windows 8.1 on monitors may differ in scale, and a program aware of the system's scale only
+// (this one before Windows 10 1703) sees the others' coordinates scaled to it: the conversion
+// gives the physical ones (it changes nothing where the program sees physical coordinates).
+// Before Windows 8.1 there is no such function and a program aware of the scale sees physical
+// coordinates itself.
+bool PhysicalBox(HWND window, RECT* box) {
+  if (!::GetWindowRect(window, box)) return false;
+  const auto convert = GetLibraryFunction<LogicalToPhysicalFn>(
+      ::GetModuleHandleW(L"user32.dll"), "LogicalToPhysicalPointForPerMonitorDPI");
+  if (convert == nullptr) return true;
+  POINT corners[2] = {{box->left, box->top}, {box->right, box->bottom}};
+  if (!convert(window, &corners[0]) || !convert(window, &corners[1])) return true;
+  *box = RECT{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+  return true;
+}
+
 }  // namespace
 
 // The link's client object. Its own: no children; the parent is the link's window object, which
 // the platform serves.
 class LinkAccessible final : public IAccessible {
  public:
-  LinkAccessible(HWND link, const Libraries* libraries) : link_(link), libraries_(libraries) {}
+  LinkAccessible(HWND link, const Libraries* libraries, const CString* action)
+      : link_(link), libraries_(libraries), action_(action) {}
   void Disconnect() { link_ = nullptr; }
 
   // IUnknown
@@ -146,11 +159,13 @@ class LinkAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* text) override {
     return None(child, text);
   }
+  // Nothing has the focus (VT_EMPTY) while the link does not; S_FALSE while its notice is not the
+  // foreground window, whose thread's focus then is not the keyboard's.
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
     const HRESULT checked = Check(SelfId(), focus);
     if (checked != S_OK) return checked;
-    if (::GetFocus() != link_) return focus->vt = VT_EMPTY, S_FALSE;
-    SetLong(focus, CHILDID_SELF);
+    if (::GetForegroundWindow() != ::GetParent(link_)) return S_FALSE;
+    if (::GetFocus() == link_) SetLong(focus, CHILDID_SELF);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
@@ -159,11 +174,17 @@ class LinkAccessible final : public IAccessible {
     return checked == S_OK ? S_FALSE : checked;
   }
   HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
-    return Text(child, action, kDefaultAction);
+    return Text(child, action, action_->c_str());
   }
-  HRESULT STDMETHODCALLTYPE accSelect(LONG, VARIANT child) override {
+  // The link takes the focus as Tab gives it: through the dialog manager, which also sets the
+  // default button's look as for Tab (SetFocus alone would not). It cannot be selected, so any
+  // selection flag is an invalid argument. S_FALSE where the focus did not move.
+  HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override {
     if (!Connected()) return RPC_E_DISCONNECTED;
-    return IsSelf(child) ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
+    if (!IsSelf(child) || (flags & ~SELFLAG_TAKEFOCUS) != 0) return E_INVALIDARG;
+    if (flags == SELFLAG_NONE) return S_OK;
+    ::SendMessageW(::GetParent(link_), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(link_), TRUE);
+    return ::GetFocus() == link_ ? S_OK : S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
                                         VARIANT child) override {
@@ -172,7 +193,7 @@ class LinkAccessible final : public IAccessible {
     if (!Connected()) return RPC_E_DISCONNECTED;
     RECT box;
     if (!IsSelf(child)) return E_INVALIDARG;
-    if (!::GetWindowRect(link_, &box)) return E_FAIL;
+    if (!PhysicalBox(link_, &box)) return E_FAIL;
     *left = box.left;
     *top = box.top;
     *width = box.right - box.left;
@@ -190,8 +211,7 @@ class LinkAccessible final : public IAccessible {
     if (checked != S_OK) return checked;
     RECT box;
     const POINT point = {x, y};
-    if (!::GetWindowRect(link_, &box) || !::PtInRect(&box, point))
-      return hit->vt = VT_EMPTY, S_FALSE;
+    if (!PhysicalBox(link_, &box) || !::PtInRect(&box, point)) return hit->vt = VT_EMPTY, S_FALSE;
     SetLong(hit, CHILDID_SELF);
     return S_OK;
   }
@@ -243,6 +263,7 @@ class LinkAccessible final : public IAccessible {
 
   HWND link_;
   const Libraries* libraries_;
+  const CString* action_;  // the owner's, which disconnects this object before it goes
   ULONG references_ = 1;
 };
 
@@ -251,7 +272,7 @@ bool CLinkAccessibility::Answer(HWND link, WPARAM flags, LPARAM objectId, LRESUL
   if (static_cast<DWORD>(objectId) != static_cast<DWORD>(OBJID_CLIENT)) return false;
   const Libraries* libraries = LoadLibraries();
   if (libraries == nullptr) return false;
-  if (object_ == nullptr) object_ = new LinkAccessible(link, libraries);
+  if (object_ == nullptr) object_ = new LinkAccessible(link, libraries, &action_);
   *result = libraries->lresultFromObject(IID_IAccessible, flags, object_);
   return true;
 }
@@ -259,6 +280,7 @@ bool CLinkAccessibility::Answer(HWND link, WPARAM flags, LPARAM objectId, LRESUL
 void CLinkAccessibility::Disconnect() {
   if (object_ == nullptr) return;
   object_->Disconnect();
+  DisconnectClients(object_);
   object_->Release();
   object_ = nullptr;
 }

@@ -6,11 +6,16 @@
 
 #include <windows.h>
 
+#include <utility>
+
+#include "framework/cstring.h"
+
 class LinkAccessible;
 
 // The link's accessible object, made on the first request and kept until Disconnect: every
 // request gets the same object. Clients may hold it longer than the window lives; once
-// disconnected it answers every call with "the object is no longer there".
+// disconnected it answers every call with "the object is no longer there", and the platform
+// refuses the calls of other processes itself (they no longer reach this thread).
 class CLinkAccessibility {
  public:
   // Posted to the link when a client performs its default action: the action runs from the link's
@@ -26,7 +31,11 @@ class CLinkAccessibility {
   // object, or when the libraries cannot be loaded: the platform's own answer then stands.
   bool Answer(HWND link, WPARAM flags, LPARAM objectId, LRESULT* result);
   void Disconnect();
+  // The name of the default action, in the language of the link's window; by default English's,
+  // as the platform names the action of a link.
+  void SetActionName(CString name) { action_ = std::move(name); }
 
  private:
   LinkAccessible* object_ = nullptr;  // one reference, ours
+  CString action_ = L"Jump";
 };

@@ -84,6 +84,7 @@ BOOL CbrantelDlg::OnInitDialog() {
   const CString address = ReadSetting(kLinkKey, kDefaultLink);
   m_link.SetLinkUrl(address);
   m_link.SetWindowText(address);
+  m_link.SetActionName(NoticeLinkAction(m_lang));
 
   m_okButton.SetWindowText(GetOkText(m_lang));
   m_requirementText.SetWindowText(NoticeUpperText(m_lang));
@@ -97,7 +98,7 @@ BOOL CbrantelDlg::OnInitDialog() {
   ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon.get()));
   ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon.get()));
 
-  PlaceNotice(m_hWnd);
+  m_placement.Place(m_hWnd);
   ::PostMessageW(m_hWnd, kComeForward, 0, 0);
   // The controls are in reading order, for screen readers, and so the link comes before OK in
   // the tab order: the focus starts on OK, the default button, itself.
@@ -112,10 +113,10 @@ void CbrantelDlg::ShowIcon(int dpi) {
 }
 
 // The dialog manager scales what it made from the template first (Windows 10 1703 on); then the
-// notice takes the suggested rectangle, and what it made itself follows: the link and the icon.
+// notice takes the suggested rectangle (centred again where its placement caused the change), and
+// what it made itself follows: the link and the icon.
 void CbrantelDlg::OnDpiChanged(int dpi, const RECT& suggested) {
-  ::SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  m_placement.Rescale(m_hWnd, suggested);
   m_link.SetDpi(dpi);
   ShowIcon(dpi);
   ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
@@ -177,6 +178,8 @@ void CbrantelDlg::OnOkClicked() {
   theLog.WriteLine(L"Clicked \"Ok\", running Iesetup(2057)", true);
   const CString directory = GetProgramDirectory();
   AfxGetApp()->HideApplication();
+  // Nothing of the hidden notice is read or acted on while the installer runs.
+  m_link.DisconnectReaders();
   ScopedHandle process;
   EndDialog(RunProcess(directory + kEnglishInstaller, m_ieParameters, directory, true, process));
 }

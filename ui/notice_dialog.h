@@ -7,6 +7,7 @@
 #include "framework/dialog.h"
 #include "framework/unique_handle.h"
 #include "ui/hyperlink.h"
+#include "ui/notice_placement.h"
 
 class CbrantelDlg : public CDialog {
  public:
@@ -47,6 +48,7 @@ class CbrantelDlg : public CDialog {
   CStatic m_iconView;
   CStatic m_downloadText;
   ScopedIcon m_viewIcon;  // shown by m_iconView
+  CNoticePlacement m_placement;
   bool m_rightToLeft = false;
   bool m_readingOrderOnDc = false;  // the texts' device context asks for right-to-left reading
 };

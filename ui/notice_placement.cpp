@@ -67,16 +67,30 @@ POINT CentredOn(const RECT& workArea, SIZE window) {
                workArea.top + (spareY > 0 ? spareY / 2 : 0)};
 }
 
-// A move to a monitor of another scale resizes the notice on the way (WM_DPICHANGED, from Windows
-// 8.1 on): it is centred again at its new size; a second move stays on that monitor.
-void PlaceNotice(HWND notice) {
-  const RECT work = NoticeWorkArea(FindCallerWindow());
-  for (int move = 0; move < 2; ++move) {
-    RECT window;
-    if (!::GetWindowRect(notice, &window)) return;
-    const POINT at = CentredOn(work, SIZE{window.right - window.left, window.bottom - window.top});
-    ::SetWindowPos(notice, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+void CNoticePlacement::Place(HWND notice) {
+  work_ = NoticeWorkArea(FindCallerWindow());
+  Centre(notice);
+}
+
+// A centred notice stays on the work area's monitor: a second move there changes no scale.
+void CNoticePlacement::Centre(HWND notice) {
+  RECT window;
+  if (!::GetWindowRect(notice, &window)) return;
+  const POINT at = CentredOn(work_, SIZE{window.right - window.left, window.bottom - window.top});
+  placing_ = true;
+  ::SetWindowPos(notice, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  placing_ = false;
+  ::GetWindowRect(notice, &placed_);
+}
+
+void CNoticePlacement::Rescale(HWND notice, const RECT& suggested) {
+  RECT now = {};
+  const bool placed = placing_ || (::GetWindowRect(notice, &now) && now.left == placed_.left &&
+                                   now.top == placed_.top && now.right == placed_.right &&
+                                   now.bottom == placed_.bottom);
+  ::SetWindowPos(notice, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (placed) Centre(notice);
 }
 
 void BringNoticeForward(HWND notice) {

@@ -17,8 +17,25 @@ RECT NoticeWorkArea(HWND caller);
 // work area at its top-left corner (in either direction), never off it.
 POINT CentredOn(const RECT& workArea, SIZE window);
 
-// Moves the notice to the centre of NoticeWorkArea(FindCallerWindow()).
-void PlaceNotice(HWND notice);
+// Where the notice is put: centred on NoticeWorkArea(FindCallerWindow()). A move to a monitor of
+// another scale resizes it on the way (WM_DPICHANGED, from Windows 8.1 on), which the system may
+// send while the move runs or after it has returned: either way the notice is centred again at its
+// new size, on the same work area, as long as it is where it was put. A notice moved since (by the
+// user) keeps the rectangle the system suggests.
+class CNoticePlacement {
+ public:
+  void Place(HWND notice);
+  // On WM_DPICHANGED: the notice takes the suggested rectangle, and is centred again when the
+  // change came from its placement.
+  void Rescale(HWND notice, const RECT& suggested);
+
+ private:
+  void Centre(HWND notice);
+
+  RECT work_ = {};
+  RECT placed_ = {};  // where the last move put it
+  bool placing_ = false;
+};
 
 // Brings the shown notice to the front; where the system refuses (another program has the user's
 // attention), flashes its taskbar button until the user turns to it.

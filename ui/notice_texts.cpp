@@ -19,6 +19,11 @@ CString NoticeLowerText(int language) {
   return GetDownloadText(language) + L" " + GetInterruptionText(language);
 }
 
+CString NoticeLinkAction(int language) {
+  return GetLocalizedString(
+      IDS_LINK_ACTION, GetLocalizedStringLanguage(IDS_IE8_REQUIRED, static_cast<LANGID>(language)));
+}
+
 bool NoticeReadsRightToLeft(int language) {
   return IsRightToLeftLanguage(
       GetLocalizedStringLanguage(IDS_IE8_REQUIRED, static_cast<LANGID>(language)));

@@ -11,6 +11,10 @@ CString NoticeUpperText(int language);
 // The download hint, one blank, and the interruption notice.
 CString NoticeLowerText(int language);
 
+// The name of the link's default action for screen readers, from the string table the notice's
+// texts come from: English where they fall back to English.
+CString NoticeLinkAction(int language);
+
 // Whether the notice reads right to left: its texts come from a string table in a language written
 // right to left (the table found for the requirement, the first text; a table holds all four
 // texts or none). A language whose texts fall back to English reads left to right.

@@ -212,7 +212,7 @@ def look(request):  # set before the driver starts (it measures the texts at the
 
 @pytest.mark.parametrize("lang,ok_lang,text_lang,look",
                          [(lang, lang, lang, None) for lang in sorted(LANGUAGES) if
-                          len(LANGUAGES[lang]) == 5] + FALLBACKS, indirect=["look"])
+                          len(LANGUAGES[lang]) == 6] + FALLBACKS, indirect=["look"])
 def test_notice_texts(lang, ok_lang, text_lang, look):
     folder, shot = kit(f"lang-{lang}", sleep=0), f"{SHOTS}/notice-{lang}{f'-{look}' if look else ''}.png"
     moved = [("dpi", 144)] * (look == "moved")  # to a monitor at 144 dpi, as Windows tells it
@@ -226,9 +226,9 @@ def test_notice_texts(lang, ok_lang, text_lang, look):
     # The link reads on its background (a WCAG 2 contrast of 4.5 or more): in its own colour on the
     # default scheme, where that reads (8.6), in the scheme's link colour on the dark one (yellow: 19.6).
     assert int(out["style1003"].split()[4]) == {"144dpi": 96, "192dpi": 128, "moved": 96}.get(look, 64)
-    x, _, width, height = map(int, out["style1000"].split()[2:])  # moved: the suggested rectangle,
-    assert not moved or out["place"] == out["suggested"] and abs(height - 1.5 * int(out["link-before"])) <= 1 \
-        and 0 <= x <= place[2] - place[0] - width  # the link's font half as tall again, inside it
+    x, _, width, height = map(int, out["style1000"].split()[2:])  # moved: the suggested size centred,
+    assert not moved or out["suggested"] == f"0 0 {place[2] - place[0]} {place[3] - place[1]}" and \
+        abs(height - 1.5 * int(out["link-before"])) <= 1 and 0 <= x <= place[2] - place[0] - width
     link = (255, 255, 0) if look == "dark" else (0, 0, 238)
     assert ink(shot, *map(int, out["style1000"].split()[2:])) == link
     # Hebrew and Arabic texts read right to left from the right edge, the link's address left to
@@ -242,16 +242,21 @@ def test_notice_texts(lang, ok_lang, text_lang, look):
             (rtl and text != "1000", rtl)
     assert not rtl or "®" not in out["text1001"].replace("®\u200e", "")  # marked left to right
     assert out["text1000"] == "http://www.microsoft.com/windows/internet-explorer/"
+    assert WINE.endswith("64") or text_lang is None or (action := out["read1000"].split("|")[-1]) == \
+        LANGUAGES[text_lang]["IDS_LINK_ACTION"] and (action == "Jump") == (text_lang == 2057) and \
+        ("\u0590" <= action[0] <= "\u08ff") == rtl  # a screen reader's action: English's for English
 
 
-@pytest.mark.parametrize("action", ["ok", "enter", "escape", "altf4", "close"])
+@pytest.mark.parametrize("action", ["ok", "enter", "escape", "altf4", "close", pytest.param(
+    "reader", marks=pytest.mark.skipif(WINE.endswith("64"), reason="oleacc"))])
 def test_leaving_with_ok(action):
-    # OK and Enter run the installer with all the notice owns hidden, the notice still answering
-    # messages sent to it; Escape, Alt+F4 and the close request leave it open.
-    folder = kit(f"leave-{action}", codes={"ie_setup_2057.exe": 1602}, sleep=2500)
+    # OK and Enter run the installer with all the notice owns hidden, answering messages sent to it
+    # and a screen reader (disconnected, at once); Escape, Alt+F4 and the close request leave it open.
+    folder = kit(f"leave-{action}", codes={"ie_setup_2057.exe": 1602}, sleep=2500 + 3000 * (action == "reader"))
     out = brantel(folder, "", action, machine())
     assert (out["exit"], out.get(f"open-after-{action}", "1"), out["visible-while-installing"],
             out["answers-while-installing"]) == ("1602", "1", "0", "1")
+    assert action != "reader" or re.fullmatch(r"-\d+\|1\|1", out["reader-while-installing"])
     assert out["runs"] == [preamble(folder, "", []) + NOTICE_OK + installer(folder, "ie_setup_2057.exe", 1602)]
 
 
@@ -261,7 +266,7 @@ def test_leaving_with_ok(action):
 # the registry: the default, or only another), else the notice says why; the link still ends it.
 # The keyboard takes it as the mouse does: Tab from OK to the link, then Enter or Space; and so does
 # a screen reader, reading it from another process first: a link (role 30) named by its address,
-# focusable and linked (0x500000), focused once Tab reached it (4), with a named default action
+# focusable and linked (0x500000), focused through its object (4), with a named default action
 # (not on the x86-64 build: Wine's 64-bit oleacc carries no object across processes; the units do).
 @pytest.mark.parametrize("parent,ended,page,action", [
     (None, 0, None, "link"), ("setup.exe", 1, None, "link"), ("kit.exe", 0, None, "link"),

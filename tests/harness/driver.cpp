@@ -12,11 +12,14 @@
 //   notice ACTION        waits for the notice (or the end), then: none, ok, enter, link, escape,
 //                        altf4, close (the last three are then followed by ok), tab-enter,
 //                        tab-space (keys to the focus, as a keyboard's go), accessible (the link
-//                        read, then its default action), quit (posted to its thread), endsession
+//                        read, then focused, read and acted on through its object), reader (its
+//                        object kept, then ok), quit (posted to its thread), endsession
 //   texts                texts, styles, boxes of the notice (0) and its controls, whether the texts
-//                        fit, the notice's place on the screen and the primary monitor's work area
+//                        fit, the notice's place on the screen and the primary monitor's work area,
+//                        the link as a screen reader reads it
 //   dpi N                sends the notice WM_DPICHANGED for N dots per inch, as Windows does, with
-//                        its rectangle grown about its centre in proportion; the link's height
+//                        its rectangle grown in proportion from its top-left corner; that size and
+//                        the link's height
 //   shot PATH            a PNG of the notice's window at a Unix path
 //   hold-log PATH | release-log MS   a slow writer of the log: holds its lock, then after MS
 //                        appends "HELD" and lets the others go
@@ -171,7 +174,11 @@ void PressKey(HWND notice, WPARAM key) {
   ::Sleep(kSettleMs);
 }
 
-// After OK, while the installer runs: what of it is still shown, and whether the notice answers.
+IAccessible* g_kept = nullptr;  // a screen reader's object of the link, kept
+
+// After OK, while the installer runs: what of it is still shown, and whether the notice answers,
+// to a message and to a kept object's call of its name: its result, whether it and the object's
+// Release returned within 2 s, and whether the program was still running then.
 void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
   const DWORD start = ::GetTickCount();
   while (::IsWindowVisible(notice) && ::GetTickCount() - start < kNoticeWaitMs) ::Sleep(kPollMs);
@@ -182,11 +189,21 @@ void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
   const bool answered =
       ::SendMessageTimeoutW(notice, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) != 0;
   Report(L"answers-while-installing", answered ? L"1" : L"0");
+  if (g_kept == nullptr) return;
+  VARIANT self = {};
+  self.vt = VT_I4;
+  BSTR name = nullptr;
+  const DWORD asked = ::GetTickCount();
+  const HRESULT read = g_kept->get_accName(self, &name);  // refused: no name to free
+  g_kept->Release();
+  Report(L"reader-while-installing",
+         std::to_wstring(read) + L"|" + std::to_wstring(::GetTickCount() - asked < 2000) + L"|" +
+             std::to_wstring(::WaitForSingleObject(process, 0) == WAIT_TIMEOUT));
 }
 
 // Role, state, name and default action of a window's client object, read by Active Accessibility
 // from this process as a screen reader reads them ("none" where the window serves none); with act,
-// the default action is then performed, as a screen reader's user does.
+// after it took the focus through the object, then its default action, as a screen reader's user.
 std::wstring Read(HWND window, bool act = false) {
   ::CoInitialize(nullptr);
   IAccessible* accessible = nullptr;
@@ -196,6 +213,7 @@ std::wstring Read(HWND window, bool act = false) {
   VARIANT self = {}, role = {}, state = {};
   self.vt = VT_I4;
   BSTR name = nullptr, action = nullptr;
+  if (act) accessible->accSelect(SELFLAG_TAKEFOCUS, self);
   accessible->get_accRole(self, &role);
   accessible->get_accState(self, &state);
   accessible->get_accName(self, &name);
@@ -233,9 +251,8 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     PressKey(notice, VK_TAB);
     return PressKey(notice, action == L"tab-enter" ? VK_RETURN : VK_SPACE);
   }
-  if (action == L"accessible") {  // as a screen reader reads the link, before and after a Tab, and
-    Report(L"read1000", Read(::GetDlgItem(notice, 1000)));  // performs its default action
-    PressKey(notice, VK_TAB);
+  if (action == L"accessible") {  // as a screen reader reads the link and acts on it
+    Report(L"read1000", Read(::GetDlgItem(notice, 1000)));
     return Report(L"read1000-focused", Read(::GetDlgItem(notice, 1000), true));
   }
   if (action == L"box") {
@@ -251,6 +268,9 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     }
     return;
   }
+  if (action == L"reader" && SUCCEEDED(::CoInitialize(nullptr)))
+    ::AccessibleObjectFromWindow(::GetDlgItem(notice, 1000), static_cast<DWORD>(OBJID_CLIENT),
+                                 IID_IAccessible, reinterpret_cast<void**>(&g_kept));
   if (action == L"enter") {
     PressKey(notice, VK_RETURN);
   } else {
@@ -298,6 +318,7 @@ void Texts(HANDLE process, DWORD processId) {
     if (id == 1001 || id == 1004) Report(L"fits" + n, Fits(notice, control) ? L"1" : L"0");
     Report(L"style" + n, styles);
   }
+  Report(L"read1000", Read(::GetDlgItem(notice, 1000)));
 }
 
 // The message reaches the notice with a pointer into its own memory, as the system's does.
@@ -306,15 +327,14 @@ void ChangeDpi(HANDLE process, DWORD processId, int dpi) {
   RECT r, link;
   ::GetWindowRect(notice, &r);
   ::GetWindowRect(::GetDlgItem(notice, 1000), &link);
-  const LONG x = (::MulDiv(r.right - r.left, dpi, 96) - r.right + r.left) / 2;
-  const LONG y = (::MulDiv(r.bottom - r.top, dpi, 96) - r.bottom + r.top) / 2;
-  r = {r.left - x, r.top - y, r.right + x, r.bottom + y};
+  r.right = r.left + ::MulDiv(r.right - r.left, dpi, 96);
+  r.bottom = r.top + ::MulDiv(r.bottom - r.top, dpi, 96);
   void* remote = ::VirtualAllocEx(process, nullptr, sizeof(r), MEM_COMMIT, PAGE_READWRITE);
   ::WriteProcessMemory(process, remote, &r, sizeof(r), nullptr);
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutW(notice, 0x02E0, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote),
                         SMTO_ABORTIFHUNG, kExitWaitMs, &ignored);
-  Report(L"suggested", Box(r));
+  Report(L"suggested", Box(RECT{0, 0, r.right - r.left, r.bottom - r.top}));
   Report(L"link-before", std::to_wstring(link.bottom - link.top));
 }
 

@@ -5,6 +5,7 @@
 #include <doctest/doctest.h>
 #include <windows.h>
 #include <oleacc.h>
+#include <commctrl.h>
 
 #include <array>
 #include <cstring>
@@ -302,6 +303,7 @@ IAccessible* g_read = nullptr;
 LRESULT WINAPI HandOut(REFIID, WPARAM, LPUNKNOWN object) {
   return object->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&g_read)) == S_OK;
 }
+BOOL WINAPI Doubled(HWND, POINT* point) { return point->x *= 2, point->y *= 2, TRUE; }
 
 }  // namespace
 
@@ -352,12 +354,12 @@ TEST_CASE("the caller's window is the nearest ancestor's visible one") {
 TEST_CASE("the link is read as a link, and its default action is its click") {
   const std::wstring page = Folder(L"link") + L"\\page.exe";
   REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), page.c_str(), FALSE));
-  const HWND parent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 40,
+  const HWND parent = ::CreateWindowExW(0, L"#32770", L"", WS_POPUP | WS_VISIBLE, 9, 9, 400, 40,
                                         nullptr, nullptr, nullptr, nullptr);
   CHyperLink link;  // its address is its text
   REQUIRE(link.SubclassWindow(::CreateWindowExW(0, L"STATIC", page.c_str(), WS_CHILD | WS_VISIBLE,
                                                 0, 0, 300, 20, parent, nullptr, nullptr, nullptr)));
-  const Patch lookUp("GetProcAddress", &LookUp);
+  const Patch lookUp("GetProcAddress", &LookUp), front("GetForegroundWindow", &Foreground);
   g_getProcAddress = lookUp.original;
   g_exports = {{"LresultFromObject", reinterpret_cast<void*>(&HandOut)}};
   REQUIRE(::SendMessageW(link.m_hWnd, WM_GETOBJECT, 0, OBJID_CLIENT) == 1);
@@ -368,6 +370,37 @@ TEST_CASE("the link is read as a link, and its default action is its click") {
   g_read->get_accState(self, &state);
   g_read->get_accName(self, &name);
   CHECK((role.lVal == ROLE_SYSTEM_LINK && state.lVal == 0x500000 && name == page));
+  // The focus: the link's, nothing's (VT_EMPTY), and S_FALSE while its window is not in front.
+  for (const int row : {0, 1, 2}) {
+    g_foreground = row < 2 ? parent : nullptr;
+    ::SetFocus(row == 1 ? nullptr : link.m_hWnd);
+    VARIANT focus = {};
+    CHECK((g_read->get_accFocus(&focus) == (row < 2 ? S_OK : S_FALSE) && focus.vt == !row * VT_I4));
+  }
+  CHECK((g_read->accSelect(SELFLAG_TAKESELECTION, self) == E_INVALIDARG &&
+         g_read->accSelect(SELFLAG_TAKEFOCUS, self) == S_OK && ::GetFocus() == link.m_hWnd));
+  // Resting on it shows its address: its window's tool-tip holds one tool, the link.
+  HWND tip = nullptr;
+  do tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr);
+  while (tip != nullptr && ::GetWindow(tip, GW_OWNER) != parent);
+  wchar_t text[MAX_PATH] = {};
+  TOOLINFOW tool = {TTTOOLINFOW_V2_SIZE, 0, nullptr, 0, {}, nullptr, text, 0, nullptr};
+  CHECK((::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0) == 1 &&
+         ::SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)) &&
+         tool.hwnd == link.m_hWnd && text == page));
+  // Physical screen coordinates: before Windows 8.1 the window's, then as converted at 200 %.
+  RECT box;
+  ::GetWindowRect(link.m_hWnd, &box);
+  for (const LONG scale : {1, 2}) {
+    g_exports["LogicalToPhysicalPointForPerMonitorDPI"] =
+        scale == 2 ? reinterpret_cast<void*>(&Doubled) : nullptr;
+    LONG x = 0, y = 0, width = 0, height = 0;
+    VARIANT hit = {};
+    g_read->accLocation(&x, &y, &width, &height, self);
+    g_read->accHitTest(box.right * scale - 1, box.bottom * scale - 1, &hit);
+    CHECK((x == box.left * scale && y == box.top * scale && hit.vt == VT_I4 &&
+           width == (box.right - box.left) * scale && height == (box.bottom - box.top) * scale));
+  }
   CHECK(g_read->accDoDefaultAction(self) == S_OK);
   MSG message = {};
   for (int i = 0; i < 500 && message.message != WM_LINK_OPENED; ++i) {

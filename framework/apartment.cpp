@@ -1,0 +1,62 @@
+#include "framework/apartment.h"
+
+#include "framework/system_library.h"
+
+namespace {
+
+using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
+using CoDisconnectObjectFn = HRESULT(WINAPI*)(IUnknown*, DWORD);
+using CoWaitForMultipleHandlesFn = HRESULT(WINAPI*)(DWORD, DWORD, ULONG, HANDLE*, DWORD*);
+
+struct Apartment {
+  DWORD thread;  // the thread that joined, 0 before
+  CoDisconnectObjectFn disconnect;
+  CoWaitForMultipleHandlesFn wait;
+};
+Apartment g_apartment = {};
+
+bool InApartment() {
+  return g_apartment.thread != 0 && g_apartment.thread == ::GetCurrentThreadId();
+}
+
+}  // namespace
+
+bool JoinApartment() {
+  if (InApartment()) return true;
+  if (g_apartment.thread != 0) return false;  // one thread serves the program's objects
+  // Loaded once; freed by the process's end, never before (above).
+  const HMODULE com = LoadSystemLibrary(L"ole32.dll").release();
+  const auto initialize = GetLibraryFunction<CoInitializeExFn>(com, "CoInitializeEx");
+  if (initialize == nullptr || FAILED(initialize(nullptr, COINIT_APARTMENTTHREADED))) return false;
+  // Both on every system from Windows 2000 on, as CoInitializeEx is.
+  g_apartment = {::GetCurrentThreadId(),
+                 GetLibraryFunction<CoDisconnectObjectFn>(com, "CoDisconnectObject"),
+                 GetLibraryFunction<CoWaitForMultipleHandlesFn>(com, "CoWaitForMultipleHandles")};
+  return true;
+}
+
+void DisconnectClients(IUnknown* object) {
+  if (InApartment() && g_apartment.disconnect != nullptr) g_apartment.disconnect(object, 0);
+}
+
+// A single-threaded apartment gets the calls of other processes as messages posted to a window of
+// COM's own on the thread ("each single-threaded apartment must have a message loop to handle
+// calls from other processes and apartments"): a wait that handles only sent messages leaves a
+// screen reader's call, or its final Release, hanging until the wait ends. CoWaitForMultipleHandles
+// runs COM's modal loop in such an apartment: it delivers those calls and the messages sent to the
+// thread, and dispatches no other window message (COWAIT_DISPATCH_WINDOW_MESSAGES not given), so
+// neither input nor anything posted reaches the thread's windows.
+bool WaitAnswering(HANDLE handle, DWORD timeoutMs) {
+  if (InApartment() && g_apartment.wait != nullptr) {
+    DWORD index = 0;
+    const HRESULT waited = g_apartment.wait(0, timeoutMs, 1, &handle, &index);
+    if (waited == S_OK || waited == RPC_S_CALLPENDING) return waited == S_OK;
+  }
+  for (;;) {
+    // Handles the messages sent to this thread's windows; posted messages and input stay queued.
+    MSG message;
+    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    const DWORD result = ::MsgWaitForMultipleObjects(1, &handle, FALSE, timeoutMs, QS_SENDMESSAGE);
+    if (result != WAIT_OBJECT_0 + 1) return result == WAIT_OBJECT_0;
+  }
+}
