@@ -307,13 +307,16 @@ void Texts(HANDLE process, DWORD processId) {
   for (int id : {0, IDOK, 1000, 1001, 1003, 1004}) {
     const HWND control = id == 0 ? notice : ::GetDlgItem(notice, id);
     const std::wstring n = std::to_wstring(id);
-    RECT at, window;  // the control's box in the window, as a shot of the window has it
+    RECT at;  // the control's box in the window, as a shot of the window has it
     ::GetWindowRect(control, &at);
-    ::GetWindowRect(notice, &window);
     wchar_t styles[96];
     wsprintfW(styles, L"%08lX %08lX %ld %ld %ld %ld", ::GetWindowLongW(control, GWL_STYLE),
-              ::GetWindowLongW(control, GWL_EXSTYLE), at.left - window.left, at.top - window.top,
+              ::GetWindowLongW(control, GWL_EXSTYLE), at.left - place.left, at.top - place.top,
               at.right - at.left, at.bottom - at.top);
+    RECT box = at;  // x, y, width and height in the notice's client area (the notice's: its own)
+    ::MapWindowPoints(nullptr, notice, reinterpret_cast<POINT*>(&box), 2);
+    if (id == 0) ::GetClientRect(notice, &box);
+    Report(L"client" + n, Box({box.left, box.top, box.right - box.left, box.bottom - box.top}));
     Report(L"text" + n, WindowText(control));
     if (id == 1001 || id == 1004) Report(L"fits" + n, Fits(notice, control) ? L"1" : L"0");
     Report(L"style" + n, styles);
