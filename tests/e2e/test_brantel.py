@@ -12,7 +12,7 @@ BOX = C / "brantel-tests"
 LOG = C / "users/Public/Documents/Vorn.log"
 BROWSER = r"HKLM\SOFTWARE\Microsoft\Internet Explorer"
 MAKER = r"HKLM\SOFTWARE\orvanix"
-DEFAULT = "/passive /update-no /norestart"
+DEFAULT, QUIET_DEFAULT = "/passive /update-no /norestart", "/quiet /update-no /norestart"
 QUIET, UNATTENDED = (re.compile(rf"(?:^| )[/-](?:quiet|q|s|silent{more})(?= |$)", re.I) for more in ("", "|passive"))
 THEMES = r"HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager"
 STAMP = re.compile(r"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d --> (.*)\.")
@@ -143,17 +143,15 @@ DECISIONS = [
      "OS language. 1040", "1040 Os running Ie Setup", "{ie_setup_1040.exe:1602}"], "it_IT.UTF-8"),
     ("it_CH", machine(), "", None, {"ie_setup_1040.exe": 0}, 0, ["IE8 Not installed", "Not Embedded",
      "OS language. 2064", "1040 Os running Ie Setup", "{ie_setup_1040.exe:0}"], "it_CH.UTF-8"),
-    # Deployment: where the notice would ask, OK's way unasked, with no window of the program's own;
-    # /quiet (its other names, any case, with / or -, winning over /passive): quietparams everywhere
+    # unattended: OK's way unasked, no window; /quiet (any name and case, / or -, over /passive): quietparams
     ("quiet", machine(), "-Quiet /passive /l 1036", "[IE]\r\nparams=/p\r\nquietparams=/q /x\r\n",
      {"ie_setup_2057.exe": 3010}, 3010, [*UNASKED, "{ie_setup_2057.exe:3010}"]),
     ("passive", machine(), "/PASSIVE", None, {"ie_setup_2057.exe": None}, 2, [*UNASKED,
      "Running process: {kit}\\ie_setup_2057.exe, Wdir: {kit}, Args: " + DEFAULT, "Can't run process, error: 2"]),
     ("quiet-embedded", machine(Haldry="1"), "/q", None, {"ie_setup_2057.exe": 1603}, 1603,
      ["IE8 Not installed", "Embedded system", "{ie_setup_2057.exe:1603}"]),
-    ("quiet-it_IT", machine(), "/S", "[IE]\r\nquietparams=\r\n", {"ie_setup_1040.exe": 740}, 740,
-     ["IE8 Not installed", "Not Embedded", "OS language. 1040", "1040 Os running Ie Setup",
-      "{ie_setup_1040.exe:740}"], "it_IT.UTF-8"),
+    ("quiet-it_IT", machine(), "/S", "[IE]\r\nquietparams=\r\n", {"ie_setup_1040.exe": 740}, 740, ["IE8 Not installed",
+     "Not Embedded", "OS language. 1040", "1040 Os running Ie Setup", "{ie_setup_1040.exe:740}"], "it_IT.UTF-8"),
 ]
 
 
@@ -164,8 +162,7 @@ def test_decision(name, setup, args, ini, codes, code, lines, locale):
         QUIET.search(args), None if UNATTENDED.search(args) else "ok"
     out = brantel(folder, args, action, setup, env=locale and {"LC_ALL": locale})
     assert action or out["windows"] == "0"  # none of its own shown
-    params = (re.findall(rf"(?m)^{'quiet' * bool(quiet)}params=(.*)\r", ini or "") +
-              ["/quiet /update-no /norestart" if quiet else DEFAULT])[0]
+    params = (re.findall(rf"(?m)^{'quiet' * bool(quiet)}params=(.*)\r", ini or "") + [QUIET_DEFAULT if quiet else DEFAULT])[0]
     expected = preamble(folder, args, re.findall(r"(?<=/l )\S+", args), params)
     for line in (line.replace("{ui}", "/quiet" if quiet else "/passive") for line in lines):
         exe, _, exit_code = line.strip("{}").partition(":")
@@ -333,9 +330,8 @@ def test_nsis_example_runs_brantel_first(name, setup, code, locale, lang, last):
     assert run[0].endswith(f"/l {lang} " + "/quiet " * (code != -1)) and out["windows"] == "0"
 
 
-# no display, a window station that nobody sees (1459: it requires a visible one), and a notice
-# that others than its user end (a quit request, the end of the session: 1223): never an answer.
-# There /quiet and /passive install, /? exits with 0; else its box lists options, keys and codes.
+# no display, a window station nobody sees (1459), a notice others end (quit, end of session: 1223): never an
+# answer. There /quiet and /passive install, /? exits with 0; else its box lists options, keys and codes.
 @pytest.mark.parametrize("run,env,action,args,code,last", [  # no display last: it leaves Wine's
     *[("run", {}, action, "", 1223, "Dialog ended without an answer") for action in ("quit", "endsession")],
     ("run-hidden-station", {}, None, "", 1459, "Can't show dialog"),  # desktop without one
@@ -358,9 +354,8 @@ def test_runs_that_nobody_answers(run, env, action, args, code, last):
                                                         "params:", "quietparams:", "link:", "3010:", "-1:", "1459:"])
 
 
-# /log <file>: every line there; where it cannot be written (no such folder, a folder, a second name,
-# read-only: immutable, as Wine as root writes a file without write bits), all in the shared log after
-# a line that says so. "/log" with nothing or an option after it names no file.
+# /log <file>: every line there; where it cannot be written (no folder, a folder, a second name, read-only:
+# immutable, as Wine as root writes any), all in the shared log after a line that says so; or no file.
 @pytest.mark.parametrize("name,args,error", [
     ("x.log", "/l 1036 /LOG {relative}", None), ("none/x.log", "/log {path}", 3), ("folder", "-Log {path}", 5),
     ("link", "/log {path}", 1920), ("other.log", "/log {path}", 5), *[(None, args, None) for args in

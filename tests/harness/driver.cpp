@@ -424,9 +424,8 @@ int wmain(int argc, wchar_t** argv) {
       bool shown = false;
       const DWORD start = ::GetTickCount();
       while (::WaitForSingleObject(target.get(), kPollMs) == WAIT_TIMEOUT &&
-             ::GetTickCount() - start < kExitWaitMs) {
+             ::GetTickCount() - start < kExitWaitMs)
         shown = shown || !TopWindows(targetId, nullptr).empty();
-      }
       Report(L"windows", shown ? L"1" : L"0");
       if (::WaitForSingleObject(target.get(), 0) != WAIT_OBJECT_0) {
         Report(L"exit", L"timeout");

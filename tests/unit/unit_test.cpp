@@ -161,8 +161,10 @@ BOOL WINAPI SessionOf(DWORD, DWORD* session) { return *session = g_session, TRUE
 BOOL WINAPI SetDefault(DWORD flags) { return g_calls += std::to_wstring(flags), g_defaultSet; }
 BOOL WINAPI SetDirectory(LPCWSTR path) { return g_calls += L"'" + std::wstring(path) + L"'", 1; }
 UINT WINAPI SystemFolderUnread(LPWSTR folder, UINT) { return folder ? 0 : MAX_PATH; }  // size, 0
+bool g_denyEnd = false;  // the first open with the right to end is denied, as an elevated one's
 HANDLE WINAPI OpenRecorded(DWORD rights, BOOL inherit, DWORD id) {
   AppendUtf8(g_openLog, std::to_wstring(rights) + L" ");
+  if ((rights & PROCESS_TERMINATE) && std::exchange(g_denyEnd, false)) return nullptr;
   return reinterpret_cast<decltype(&OpenRecorded)>(g_openProcess)(rights, inherit, id);
 }
 
@@ -230,26 +232,32 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
     g_session = row[1];
     CHECK(NoticeCanBeSeen() == (row[2] != 0));
   }
-  // setup.exe opened once, with the least query right the system knows and the right to end it;
-  // every other process only queried, kit.exe too: this program walks again, under kit.exe.
+  // setup.exe opened once, with the least query right and the right to end it (denied, as elevated:
+  // not ended, nor another); others only queried, kit.exe too: this walks again, under kit.exe.
   const std::wstring box = Folder(L"setup"), setup = box + L"\\setup.exe", kit = box + L"\\kit.exe";
   const Patch open("OpenProcess", &OpenRecorded);
   g_openProcess = open.original;
   if (const wchar_t* const walking = std::wcsstr(::GetCommandLineW(), L" --query=")) {
     g_vista = std::wcstoul(walking + 9, nullptr, 0) == 0x1000;
+    g_denyEnd = std::wcsstr(walking, L"denied") != nullptr;
     TerminateCallerSetup(L"");
     return;  // the process that started it checks what was asked
   }
   for (const std::wstring& exe : {setup, kit})
     REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), exe.c_str(), FALSE));
   AppendUtf8(setup + L".run", L"\"" + kit + L"\"");
+  AppendUtf8(setup + L".exitcode", L"7");
   const std::wstring walk = L"\"" + kBuild + L"\\unit_test.exe\" -m -tc=\"on a newer*\" --query=";
-  for (const DWORD query : {0x1000, PROCESS_QUERY_INFORMATION}) {  // Windows Vista on, and XP
+  for (const auto& [query, denied] : {std::pair<DWORD, bool>{0x1000, false},  // Vista on, XP
+                                      {PROCESS_QUERY_INFORMATION, false},
+                                      {0x1000, true}}) {
     for (const auto& file : {kit + L".run", g_openLog}) ::DeleteFileW(file.c_str());
-    AppendUtf8(kit + L".run", walk + std::to_wstring(query));
+    AppendUtf8(kit + L".run", walk + std::to_wstring(query) + (denied ? L" denied" : L""));
     ScopedHandle process;
     RunProcess(setup.c_str(), L"", L"", false, process);
+    DWORD code = 0;  // ended (0), or its own exit code where it was not to be ended
     CHECK(::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0);
+    CHECK((::GetExitCodeProcess(process.get(), &code) && code == (denied ? 7u : 0u)));
     ::TerminateProcess(process.get(), 1);  // never left running for the next row
     CHECK(ToUtf8(ReadUtf8(g_openLog)) ==
           std::to_string(query) + " " + std::to_string(query | PROCESS_TERMINATE) + " ");
