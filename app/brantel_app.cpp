@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr wchar_t kLanguageOption[] = L"/l";
 constexpr wchar_t kDefaultLanguage[] = L"2057";
 constexpr wchar_t kParametersKey[] = L"params";
 constexpr wchar_t kDefaultParameters[] = L"/passive /update-no /norestart";
@@ -70,7 +69,7 @@ BOOL CbrantelApp::InitInstance() {
   // Exact and case-sensitive; every match is logged and the last one wins. A "/l" in the last
   // position has no value and does not count.
   for (int i = 0; i + 1 < __argc; ++i) {
-    if (wcscmp(__wargv[i], kLanguageOption) == 0) {
+    if (IsLanguageOption(__wargv[i])) {
       language = __wargv[i + 1];
       theLog.WriteFormat(L"Found lang(/l): %s", language.c_str());
     }

@@ -10,8 +10,6 @@ constexpr const wchar_t* kQuietNames[] = {L"quiet", L"q", L"s", L"silent"};
 constexpr const wchar_t* kHelpNames[] = {L"?", L"h", L"help"};
 constexpr wchar_t kPassiveName[] = L"passive";
 constexpr wchar_t kLogName[] = L"log";
-// "/l" alone is the language, exact and case-sensitive; it is never a short "/log".
-constexpr wchar_t kLanguageOption[] = L"/l";
 
 bool IsOption(const wchar_t* argument, const wchar_t* name) {
   return (argument[0] == L'/' || argument[0] == L'-') && _wcsicmp(argument + 1, name) == 0;
@@ -26,7 +24,7 @@ bool IsAnyOf(const wchar_t* argument, const wchar_t* const (&names)[N]) {
 }
 
 bool IsProgramOption(const wchar_t* argument) {
-  return wcscmp(argument, kLanguageOption) == 0 || IsOption(argument, kPassiveName) ||
+  return IsLanguageOption(argument) || IsOption(argument, kPassiveName) ||
          IsOption(argument, kLogName) || IsAnyOf(argument, kQuietNames) ||
          IsAnyOf(argument, kHelpNames);
 }
@@ -44,6 +42,8 @@ CString FullPath(const wchar_t* path) {
 }
 
 }  // namespace
+
+bool IsLanguageOption(const wchar_t* argument) { return wcscmp(argument, L"/l") == 0; }
 
 DeploymentOptions ReadDeploymentOptions(int argc, const wchar_t* const* argv) {
   DeploymentOptions options;

@@ -20,6 +20,9 @@ struct DeploymentOptions {
   CString logFile;
 };
 
+// "/l", the language: exact and case-sensitive, unlike the other options, and never a short "/log".
+bool IsLanguageOption(const wchar_t* argument);
+
 // Reads the options from the arguments after argument 0 (the program).
 DeploymentOptions ReadDeploymentOptions(int argc, const wchar_t* const* argv);
 

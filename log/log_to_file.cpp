@@ -204,11 +204,6 @@ void CLogToFile::WriteLine(CString text, bool addLineEnd) {
   Append(line);
 }
 
-void CLogToFile::WriteRaw(CString text, bool addLineEnd) {
-  if (addLineEnd) text += kLineEnd;
-  Append(text);
-}
-
 void CLogToFile::WriteFormat(const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);

@@ -26,8 +26,6 @@ class CLogToFile {
   // Formats with the wide printf conventions ("%s" takes a wide string) and writes one line.
   // The format must be a fixed text; outside text is always an argument.
   void WriteFormat(const wchar_t* format, ...);
-  // As WriteLine, without the time stamp.
-  void WriteRaw(CString text, bool addLineEnd);
 
   const CString& FileName() const { return m_strFileName; }
 

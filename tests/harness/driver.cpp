@@ -227,6 +227,11 @@ std::wstring Read(HWND window, bool act = false) {
   return read;
 }
 
+void AnswerBox(HWND box) {
+  Report(L"message-box", WindowText(::GetDlgItem(box, 0xFFFF)));
+  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
 void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
   const HWND notice = WaitForDialog(process, processId, nullptr, kNoticeWaitMs);
   if (notice == nullptr || action == L"none") return;
@@ -255,17 +260,11 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
     Report(L"read1000", Read(::GetDlgItem(notice, 1000)));
     return Report(L"read1000-focused", Read(::GetDlgItem(notice, 1000), true));
   }
-  if (action == L"box") {
-    Report(L"message-box", WindowText(::GetDlgItem(notice, 0xFFFF)));
-    return static_cast<void>(::PostMessageW(notice, WM_COMMAND, IDOK, 0));
-  }
+  if (action == L"box") return AnswerBox(notice);
   if (action == L"link") {
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     ::PostMessageW(::GetDlgItem(notice, 1000), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));  // a click
-    if (HWND box = WaitForDialog(process, processId, notice, 2000)) {
-      Report(L"message-box", WindowText(::GetDlgItem(box, 0xFFFF)));
-      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    }
+    if (HWND box = WaitForDialog(process, processId, notice, 2000)) AnswerBox(box);
     return;
   }
   if (action == L"reader" && SUCCEEDED(::CoInitialize(nullptr)))
