@@ -7,11 +7,15 @@ namespace {
 using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
 using CoDisconnectObjectFn = HRESULT(WINAPI*)(IUnknown*, DWORD);
 using CoWaitForMultipleHandlesFn = HRESULT(WINAPI*)(DWORD, DWORD, ULONG, HANDLE*, DWORD*);
+using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
+using SysAllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
+using SysFreeStringFn = void(WINAPI*)(BSTR);
 
 struct Apartment {
   DWORD thread;  // the thread that joined, 0 before
   CoDisconnectObjectFn disconnect;
   CoWaitForMultipleHandlesFn wait;
+  CoCreateInstanceFn create;
 };
 Apartment g_apartment = {};
 
@@ -27,12 +31,53 @@ bool JoinApartment() {
   // Loaded once; freed by the process's end, never before (above).
   const HMODULE com = LoadSystemLibrary(L"ole32.dll").release();
   const auto initialize = GetLibraryFunction<CoInitializeExFn>(com, "CoInitializeEx");
-  if (initialize == nullptr || FAILED(initialize(nullptr, COINIT_APARTMENTTHREADED))) return false;
-  // Both on every system from Windows 2000 on, as CoInitializeEx is.
+  // ShellExecute's documentation: "COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE".
+  if (initialize == nullptr ||
+      FAILED(initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
+    return false;
+  }
+  // All on every system from Windows 2000 on, as CoInitializeEx is.
   g_apartment = {::GetCurrentThreadId(),
                  GetLibraryFunction<CoDisconnectObjectFn>(com, "CoDisconnectObject"),
-                 GetLibraryFunction<CoWaitForMultipleHandlesFn>(com, "CoWaitForMultipleHandles")};
+                 GetLibraryFunction<CoWaitForMultipleHandlesFn>(com, "CoWaitForMultipleHandles"),
+                 GetLibraryFunction<CoCreateInstanceFn>(com, "CoCreateInstance")};
   return true;
+}
+
+HRESULT CreateLocalServerObject(REFCLSID server, REFIID iid, void** object) {
+  *object = nullptr;
+  if (!InApartment() || g_apartment.create == nullptr) return CO_E_NOTINITIALIZED;
+  return g_apartment.create(server, nullptr, CLSCTX_LOCAL_SERVER, iid, object);
+}
+
+namespace {
+
+struct Automation {
+  SysAllocStringFn allocate;
+  SysFreeStringFn free;
+};
+
+const Automation& LoadAutomation() {
+  static Automation automation = {};
+  static bool tried = false;
+  if (tried) return automation;
+  tried = true;
+  // Loaded once; freed by the process's end, never before (above).
+  const HMODULE library = LoadSystemLibrary(L"oleaut32.dll").release();
+  automation = {GetLibraryFunction<SysAllocStringFn>(library, "SysAllocString"),
+                GetLibraryFunction<SysFreeStringFn>(library, "SysFreeString")};
+  return automation;
+}
+
+}  // namespace
+
+BSTR AllocateText(const CString& text) {
+  const Automation& automation = LoadAutomation();
+  return automation.allocate != nullptr ? automation.allocate(text.c_str()) : nullptr;
+}
+
+void FreeText(BSTR text) {
+  if (text != nullptr && LoadAutomation().free != nullptr) LoadAutomation().free(text);
 }
 
 void DisconnectClients(IUnknown* object) {

@@ -3,13 +3,34 @@
 #pragma once
 
 #include <windows.h>
+#include <oaidl.h>
 #include <unknwn.h>
 
-// Joins the calling thread to a single-threaded apartment, as a server of objects to other
-// processes must before it hands one out, loading the COM library from the system folder (kept
+#include "framework/cstring.h"
+#include "framework/unique_handle.h"
+
+// Joins the calling thread to a single-threaded apartment without OLE 1.0's DDE, as a server of
+// objects to other processes must before it hands one out and as the shell asks of a thread
+// before any call that may execute something, loading the COM library from the system folder (kept
 // until the process ends: the stubs of objects handed out run in it). True once the thread is in
 // one; it stays there.
 bool JoinApartment();
+
+// An object of class served by another process (CLSCTX_LOCAL_SERVER), through the interface iid;
+// CO_E_NOTINITIALIZED where the thread has joined no apartment.
+HRESULT CreateLocalServerObject(REFCLSID server, REFIID iid, void** object);
+
+// A text for COM calls that marshal their texts by length (BSTR), from the automation library,
+// loaded from the system folder once and kept (the proxies that marshal such texts run in it);
+// null where it cannot be made. FreeText frees one, null too.
+BSTR AllocateText(const CString& text);
+void FreeText(BSTR text);
+struct TextTraits {
+  using Handle = BSTR;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle text) noexcept { FreeText(text); }
+};
+using ScopedText = UniqueHandle<TextTraits>;
 
 // Ends every connection of other processes to object (CoDisconnectObject): their calls are
 // refused as disconnected and the stubs' references are released. Nothing where the thread never

@@ -1,4 +1,4 @@
-// One owner for every kernel, registry, module and GDI handle the program opens.
+// One owner for every kernel, registry, module and GDI handle and COM reference the program holds.
 #pragma once
 
 #include <windows.h>
@@ -85,6 +85,14 @@ struct IconTraits {
   static void Close(Handle icon) noexcept { ::DestroyIcon(icon); }
 };
 
+// A reference to a COM object, released once.
+template <typename Interface>
+struct ComTraits {
+  using Handle = Interface*;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle object) noexcept { object->Release(); }
+};
+
 using ScopedHandle = UniqueHandle<KernelHandleTraits>;
 using ScopedFileHandle = UniqueHandle<FileHandleTraits>;
 using ScopedRegKey = UniqueHandle<RegKeyTraits>;
@@ -93,3 +101,5 @@ using ScopedFont = UniqueHandle<GdiObjectTraits<HFONT>>;
 using ScopedRegion = UniqueHandle<GdiObjectTraits<HRGN>>;
 // Icons and cursors alike: a cursor made by CopyIcon is destroyed as an icon.
 using ScopedIcon = UniqueHandle<IconTraits>;
+template <typename Interface>
+using ScopedComPtr = UniqueHandle<ComTraits<Interface>>;

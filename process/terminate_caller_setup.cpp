@@ -12,7 +12,9 @@
 namespace {
 
 constexpr wchar_t kSetupFileName[] = L"setup.exe";
-constexpr UINT kTerminatedExitCode = 0;
+// ERROR_INSTALL_USEREXIT, "User cancelled installation": what the installer's own caller (a
+// menu, a bundle, a deployment tool) reads of an installer the user interrupted, never a success.
+constexpr UINT kTerminatedExitCode = ERROR_INSTALL_USEREXIT;
 constexpr DWORD kImagePathChars = 1024;
 
 // The size that every Windows version from XP on accepts for a 32-bit caller.
@@ -40,10 +42,18 @@ ScopedHandle Open(const PROCESSENTRY32W& process) {
   return ScopedHandle(::OpenProcess(QueryRight() | end, FALSE, process.th32ProcessID));
 }
 
-// The process behind the handle runs a program file named "setup.exe" (the image, not only the
-// snapshot's entry) whose InternalName matches, when one is asked for.
+// The process runs in this process's Windows session: another session's is another user's
+// installation, never ours to end. A session that cannot be asked is another's.
+bool InOwnSession(DWORD processId) {
+  DWORD own = 0, its = 0;
+  return ::ProcessIdToSessionId(::GetCurrentProcessId(), &own) &&
+         ::ProcessIdToSessionId(processId, &its) && own == its;
+}
+
+// The process behind the handle runs in this session a program file named "setup.exe" (the
+// image, not only the snapshot's entry) whose InternalName matches, when one is asked for.
 bool Qualifies(HANDLE handle, const PROCESSENTRY32W& process, const CString& internalName) {
-  if (!NamedSetup(process.szExeFile)) return false;
+  if (!NamedSetup(process.szExeFile) || !InOwnSession(process.th32ProcessID)) return false;
   const ScopedModule psapi = LoadSystemLibrary(L"psapi.dll");
   const auto imageName =
       GetLibraryFunction<GetProcessImageFileNameWFn>(psapi, "GetProcessImageFileNameW");

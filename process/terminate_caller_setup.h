@@ -9,7 +9,8 @@
 // when internalName is not empty, whose program file's "InternalName" equals internalName
 // without regard to case: the nearest such ancestor of this program (the installer that started
 // it, directly or through other programs), else the first such process in the platform's process
-// list. Ends at most one process, with exit code 0. Returns false only when the
+// list; never one of another Windows session. Ends at most one process, with exit code 1602
+// (ERROR_INSTALL_USEREXIT: the user cancelled the installation). Returns false only when the
 // termination call fails; true when nothing qualified, when the process could not be opened
 // (ended meanwhile, or protected), and when it was ended.
 bool TerminateCallerSetup(CString internalName);

@@ -325,7 +325,11 @@ void CHyperLink::OnLinkClicked() {
   m_visited = result > kShellSuccessAbove;
   if (!m_visited) {
     ::MessageBeep(MB_ICONEXCLAMATION);
-    ReportOpenError(result);
+    if (result == kPageLeftToUser) {
+      ReportAddress(m_url);
+    } else {
+      ReportOpenError(result);
+    }
     return;
   }
   if (IsWindow()) ::InvalidateRect(m_hWnd, nullptr, TRUE);

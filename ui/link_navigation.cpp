@@ -1,17 +1,23 @@
 #include "ui/link_navigation.h"
 
 #include <shellapi.h>
+#include <shldisp.h>
 
 #include <cstring>
 
+#include "framework/apartment.h"
 #include "framework/carray.h"
 #include "framework/unique_handle.h"
 #include "framework/win_app.h"
 #include "framework/wnd.h"
+#include "log/log_to_file.h"
+#include "ui/desktop_user.h"
 
 namespace {
 
 constexpr int kShellSuccessAbove = 32;
+// What OpenLink returns for a page that another process started: a success.
+constexpr int kOpenedElsewhere = kShellSuccessAbove + 1;
 constexpr wchar_t kDocumentExtension[] = L".htm";
 constexpr wchar_t kOpenCommandPath[] = L"\\shell\\open\\command";
 constexpr wchar_t kMessageCaption[] = L"Brantel";
@@ -41,11 +47,10 @@ constexpr ErrorText kErrorTexts[] = {
     {32, L"The specified dynamic-link library was not found."},
 };
 
-// The default value of a key under HKEY_CLASSES_ROOT, read as the fallback reads it.
-bool ReadClassValue(const CString& subKey, CString& value) {
+// The default value of a key under root, read as the fallback reads it.
+bool ReadClassValue(HKEY root, const CString& subKey, CString& value) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, subKey.c_str(), 0, KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS) {
+  if (::RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
     return false;
   }
   wchar_t buffer[kValueBufferChars];
@@ -54,24 +59,96 @@ bool ReadClassValue(const CString& subKey, CString& value) {
   return true;
 }
 
-int RunFallback(const CString& url, int shellResult) {
+// The command line that opens url with the ".htm" document's open command of a classes root
+// (HKEY_CLASSES_ROOT, or a user's); false where none is registered or it does not fit.
+bool FallbackCommandLine(HKEY classes, const CString& url, CString& commandLine) {
   CString documentClass;
-  if (!ReadClassValue(kDocumentExtension, documentClass)) return shellResult;
+  if (!ReadClassValue(classes, kDocumentExtension, documentClass)) return false;
   const CString commandKey = documentClass + kOpenCommandPath;
-  if (commandKey.size() >= kCommandBufferChars) return shellResult;
+  if (commandKey.size() >= kCommandBufferChars) return false;
   CString commandTemplate;
-  if (!ReadClassValue(commandKey, commandTemplate)) return shellResult;
-  CString commandLine;
-  if (!BuildFallbackCommand(commandTemplate, url, commandLine)) return shellResult;
+  return ReadClassValue(classes, commandKey, commandTemplate) &&
+         BuildFallbackCommand(commandTemplate, url, commandLine);
+}
 
+// With this process's rights, as the shell and the ".htm" command would for the user.
+int OpenHere(const CString& url) {
+  const int result = static_cast<int>(reinterpret_cast<INT_PTR>(
+      ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW)));
+  if (static_cast<unsigned>(result) > kShellSuccessAbove) return result;
+  CString commandLine;
+  if (!FallbackCommandLine(HKEY_CLASSES_ROOT, url, commandLine)) return result;
   // WinExec takes the command line in the thread's ANSI code page.
   const int units = static_cast<int>(commandLine.size()) + 1;
   CArray<char> ansi(static_cast<size_t>(units) * 2);
   if (::WideCharToMultiByte(CP_THREAD_ACP, 0, commandLine.c_str(), units, ansi.data(),
                             static_cast<int>(ansi.size()), nullptr, nullptr) == 0) {
-    return shellResult;
+    return result;
   }
   return static_cast<int>(::WinExec(ansi.data(), SW_SHOW));
+}
+
+// The shell's error code for the desktop's shell's refusal: the platform's own where it is one of
+// them, SE_ERR_NOASSOC where no program is registered, else the HRESULT. Wine's shell refuses with
+// S_FALSE and no reason: the commonest one, no program for the address.
+int ShellErrorCode(HRESULT refusal) {
+  if (refusal == S_FALSE) return SE_ERR_NOASSOC;
+  if (HRESULT_FACILITY(refusal) != FACILITY_WIN32) return static_cast<int>(refusal);
+  const int error = HRESULT_CODE(refusal);
+  if (error == ERROR_NO_ASSOCIATION) return SE_ERR_NOASSOC;
+  return error <= kShellSuccessAbove ? error : static_cast<int>(refusal);
+}
+
+// Elevated: the desktop's shell runs the address, and where it refuses, the ".htm" command, as the
+// desktop's user.
+int OpenThroughDesktop(const CString& url) {
+  HRESULT why = S_OK;
+  const ScopedComPtr<IShellDispatch2> shell = FindDesktopShell(&why);
+  if (!shell) {
+    theLog.WriteFormat(L"Can't open link as the desktop's user, error: 0x%08lX",
+                       static_cast<unsigned long>(why));
+    return OpenHere(url);
+  }
+  // Only S_OK is success: the method's documentation promises it, and Wine's shell answers a
+  // refusal with S_FALSE.
+  HRESULT opened = ShellExecuteOnDesktop(shell.get(), url, CString());
+  CString commandLine, program, parameters;
+  if (opened != S_OK && FallbackCommandLine(HKEY_CLASSES_ROOT, url, commandLine)) {
+    SplitCommandLine(commandLine, program, parameters);
+    opened = ShellExecuteOnDesktop(shell.get(), program, parameters);
+  }
+  return opened == S_OK ? kOpenedElsewhere : ShellErrorCode(opened);
+}
+
+// A full path: from a drive's root, or a network share's.
+bool IsFullPath(const CString& path) {
+  return (path.size() > 2 && path[1] == L':' && path[2] == L'\\') ||
+         (path.size() > 1 && path[0] == L'\\' && path[1] == L'\\');
+}
+
+// The system account or a service account: the ".htm" command registered for the session's
+// signed-in user, started as that user; never the page with this process's rights.
+int OpenAsSessionUser(const CString& url) {
+  DWORD error = ERROR_NO_ASSOCIATION;
+  const ScopedHandle user = SessionUserToken(&error);
+  ScopedRegKey classes;
+  CString commandLine, program, parameters;
+  if (user) {
+    error = static_cast<DWORD>(
+        ::RegOpenUserClassesRoot(user.get(), 0, KEY_QUERY_VALUE, classes.receive()));
+  }
+  if (classes) {
+    error = ERROR_NO_ASSOCIATION;
+    if (FallbackCommandLine(classes.get(), url, commandLine)) {
+      SplitCommandLine(commandLine, program, parameters);
+      // The platform never searches for a program that is not given by its full path.
+      error = IsFullPath(program) ? StartAsUser(user.get(), program, commandLine)
+                                  : static_cast<DWORD>(ERROR_BAD_PATHNAME);
+    }
+  }
+  if (user && classes && error == ERROR_SUCCESS) return kOpenedElsewhere;
+  theLog.WriteFormat(L"Can't open link as the signed-in user, error: %d", static_cast<int>(error));
+  return kPageLeftToUser;
 }
 
 }  // namespace
@@ -105,10 +182,30 @@ bool BuildFallbackCommand(const CString& commandTemplate, const CString& url,
   return true;
 }
 
+void SplitCommandLine(const CString& commandLine, CString& program, CString& parameters) {
+  const bool quoted = !commandLine.empty() && commandLine[0] == L'"';
+  size_t end = commandLine.find(quoted ? L'"' : L' ', quoted ? 1 : 0);
+  if (end == CString::npos) end = commandLine.size();
+  program = commandLine.substr(quoted ? 1 : 0, end - (quoted ? 1 : 0));
+  size_t rest = end + (quoted ? 1 : 0);
+  while (rest < commandLine.size() && commandLine[rest] == L' ') ++rest;
+  parameters = commandLine.substr(rest);
+}
+
 int OpenLink(CWnd* link, const CString& url) {
-  int result = static_cast<int>(reinterpret_cast<INT_PTR>(
-      ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW)));
-  if (static_cast<unsigned>(result) <= kShellSuccessAbove) result = RunFallback(url, result);
+  JoinApartment();
+  int result = 0;
+  switch (ChoosePageOpener()) {
+    case PageOpener::kSessionUser:
+      result = OpenAsSessionUser(url);
+      break;
+    case PageOpener::kDesktopShell:
+      result = OpenThroughDesktop(url);
+      break;
+    case PageOpener::kThisProcess:
+      result = OpenHere(url);
+      break;
+  }
   ::PostMessageW(::GetParent(link->m_hWnd), WM_LINK_OPENED, 0, 0);
   return result;
 }
@@ -127,9 +224,22 @@ CString OpenErrorMessage(int code) {
   return L"Unable to open hyperlink:\n\n" + text;
 }
 
-void ReportOpenError(int code) {
-  // Owned by the main window, which is disabled while the message box is shown.
+namespace {
+
+// Owned by the main window, which is disabled while the message box is shown.
+void ShowMessage(const CString& text) {
   CWinApp* app = AfxGetApp();
   HWND owner = app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
-  ::MessageBoxW(owner, OpenErrorMessage(code).c_str(), kMessageCaption, MB_OK | MB_ICONEXCLAMATION);
+  ::MessageBoxW(owner, text.c_str(), kMessageCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+}  // namespace
+
+void ReportOpenError(int code) { ShowMessage(OpenErrorMessage(code)); }
+
+void ReportAddress(const CString& url) {
+  ShowMessage(
+      L"This installation runs under a system account, which opens no web pages. To open "
+      L"the page, enter its address in your browser:\n\n" +
+      url);
 }

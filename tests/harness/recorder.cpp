@@ -1,12 +1,35 @@
-// Stands in for an installer: appends "run", "command=", "workdir=" and "module=" lines to
-// "<own path>.record" (UTF-8), is idle at once, starts and waits for the command line in "<own
-// path>.run", waits the milliseconds in "<own path>.sleep", exits with "<own path>.exitcode".
+// Stands in for an installer or a browser: appends "run", "command=", "workdir=", "module=" and
+// "parent=" (the file name of the program that started it) lines to "<own path>.record" (UTF-8), is
+// idle at once, starts and waits for the command line in "<own path>.run", waits the milliseconds
+// in "<own path>.sleep", exits with "<own path>.exitcode".
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cwchar>
 
 #include "framework/unique_handle.h"
 #include "tests/harness/files.h"
+
+namespace {
+
+std::wstring ParentName() {
+  ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  DWORD parent = 0;
+  std::wstring name;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+      if (pass == 0 && entry.th32ProcessID == ::GetCurrentProcessId())
+        parent = entry.th32ParentProcessID;
+      if (pass == 1 && entry.th32ProcessID == parent) name = entry.szExeFile;
+    }
+  }
+  return name;
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   wchar_t path[MAX_PATH * 4] = {}, directory[MAX_PATH * 4] = {};
@@ -15,7 +38,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   const std::wstring self = path;
   ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);  // idle, as one waiting for input
   AppendUtf8(self + L".record", L"run\r\ncommand=" + std::wstring(::GetCommandLineW()) +
-                                    L"\r\nworkdir=" + directory + L"\r\nmodule=" + self + L"\r\n");
+                                    L"\r\nworkdir=" + directory + L"\r\nmodule=" + self +
+                                    L"\r\nparent=" + ParentName() + L"\r\n");
   std::wstring child = ReadUtf8(self + L".run");
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);

@@ -24,6 +24,7 @@
 #include "process/run_process.h"
 #include "process/terminate_caller_setup.h"
 #include "tests/harness/files.h"
+#include "ui/desktop_user.h"
 #include "ui/hyperlink.h"
 #include "ui/link_navigation.h"
 #include "ui/localized_strings.h"
@@ -157,7 +158,11 @@ DWORD g_session = 1;
 std::wstring g_calls, g_openLog = kBox + L"\\opens.txt";  // setters' calls; rights opened with
 void* g_openProcess = nullptr;
 BOOL WINAPI VerifyVersion(OSVERSIONINFOEXW*, DWORD, DWORDLONG) { return g_vista; }
-BOOL WINAPI SessionOf(DWORD, DWORD* session) { return *session = g_session, TRUE; }
+bool g_otherSessions = false;  // every process but this one in another session
+BOOL WINAPI SessionOf(DWORD id, DWORD* session) {
+  *session = g_session + (g_otherSessions && id != ::GetCurrentProcessId());
+  return TRUE;
+}
 BOOL WINAPI SetDefault(DWORD flags) { return g_calls += std::to_wstring(flags), g_defaultSet; }
 BOOL WINAPI SetDirectory(LPCWSTR path) { return g_calls += L"'" + std::wstring(path) + L"'", 1; }
 UINT WINAPI SystemFolderUnread(LPWSTR folder, UINT) { return folder ? 0 : MAX_PATH; }  // size, 0
@@ -232,35 +237,46 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
     g_session = row[1];
     CHECK(NoticeCanBeSeen() == (row[2] != 0));
   }
-  // setup.exe opened once, with the least query right and the right to end it (denied, as elevated:
-  // not ended, nor another); others only queried, kit.exe too: this walks again, under kit.exe.
+  // setup.exe opened once, with the least query right and the right to end it; others only
+  // queried, kit.exe too: this walks again, under kit.exe, as the row says.
   const std::wstring box = Folder(L"setup"), setup = box + L"\\setup.exe", kit = box + L"\\kit.exe";
   const Patch open("OpenProcess", &OpenRecorded);
   g_openProcess = open.original;
   if (const wchar_t* const walking = std::wcsstr(::GetCommandLineW(), L" --query=")) {
     g_vista = std::wcstoul(walking + 9, nullptr, 0) == 0x1000;
     g_denyEnd = std::wcsstr(walking, L"denied") != nullptr;
+    g_otherSessions = std::wcsstr(walking, L"other-session") != nullptr;
     TerminateCallerSetup(L"");
     return;  // the process that started it checks what was asked
   }
   for (const std::wstring& exe : {setup, kit})
     REQUIRE(::CopyFileW((kBuild + L"\\recorder.exe").c_str(), exe.c_str(), FALSE));
+  for (const std::wstring& file : {setup + L".run", setup + L".exitcode"})
+    ::DeleteFileW(file.c_str());
   AppendUtf8(setup + L".run", L"\"" + kit + L"\"");
   AppendUtf8(setup + L".exitcode", L"7");
   const std::wstring walk = L"\"" + kBuild + L"\\unit_test.exe\" -m -tc=\"on a newer*\" --query=";
-  for (const auto& [query, denied] : {std::pair<DWORD, bool>{0x1000, false},  // Vista on, XP
-                                      {PROCESS_QUERY_INFORMATION, false},
-                                      {0x1000, true}}) {
+  struct Walk {
+    DWORD query;         // the least query right: Vista's on, XP's
+    const wchar_t* how;  // setup.exe elevated (its end denied), or in another user's session
+    DWORD code;  // ended (1602, cancelled), or its own exit code where it is not to be ended
+    int opens;   // of setup.exe: once by the walk through the ancestors, once more by the list
+  };
+  for (const Walk& row : {Walk{0x1000, L"", 1602, 1}, Walk{PROCESS_QUERY_INFORMATION, L"", 1602, 1},
+                          Walk{0x1000, L"denied", 7, 1}, Walk{0x1000, L"other-session", 7, 2}}) {
     for (const auto& file : {kit + L".run", g_openLog}) ::DeleteFileW(file.c_str());
-    AppendUtf8(kit + L".run", walk + std::to_wstring(query) + (denied ? L" denied" : L""));
+    AppendUtf8(kit + L".run", walk + std::to_wstring(row.query) + L" " + row.how);
     ScopedHandle process;
     RunProcess(setup.c_str(), L"", L"", false, process);
-    DWORD code = 0;  // ended (0), or its own exit code where it was not to be ended
+    DWORD code = 0;
     CHECK(::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0);
-    CHECK((::GetExitCodeProcess(process.get(), &code) && code == (denied ? 7u : 0u)));
+    CHECK((::GetExitCodeProcess(process.get(), &code) && code == row.code));
     ::TerminateProcess(process.get(), 1);  // never left running for the next row
+    // kit.exe queried, setup.exe opened to be ended; after it, once more, the walk's next ancestor
+    const std::string kitAndSetup =
+        std::to_string(row.query) + " " + std::to_string(row.query | PROCESS_TERMINATE) + " ";
     CHECK(ToUtf8(ReadUtf8(g_openLog)) ==
-          std::to_string(query) + " " + std::to_string(query | PROCESS_TERMINATE) + " ");
+          (row.opens == 1 ? kitAndSetup : kitAndSetup + kitAndSetup));
   }
 }
 
@@ -288,6 +304,134 @@ TEST_CASE("the link's hand is the help program's where it has one, else the syst
     CHECK(::GetFileAttributesW((help + L".loaded").c_str()) == INVALID_FILE_ATTRIBUTES);
   }
   ::MoveFileExW(saved.c_str(), help.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+namespace {
+
+// This process's token as another account's (IsWellKnownSid says yes to g_account alone) and
+// elevation's (g_elevation; -1: the question fails, as on Windows XP). What opens a page, instead
+// of opening one: the shell (recorded, answering 42), a program started as a user (recorded), the
+// desktop's shell (refused where g_noShell), the signed-in user's token (refused without
+// g_userToken) and classes (a key of the units').
+WELL_KNOWN_SID_TYPE g_account = WinNullSid;
+int g_elevation = TokenElevationTypeFull;
+bool g_noShell = false, g_userToken = false;
+std::wstring g_opened;
+void *g_tokenInformation = nullptr, *g_createInstance = nullptr;
+BOOL WINAPI AccountIs(PSID, WELL_KNOWN_SID_TYPE account) { return account == g_account; }
+BOOL WINAPI Elevation(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* data, DWORD size,
+                      DWORD* used) {
+  if (kind != TokenElevationType)
+    return reinterpret_cast<decltype(&Elevation)>(g_tokenInformation)(token, kind, data, size,
+                                                                      used);
+  *static_cast<int*>(data) = g_elevation;
+  return g_elevation >= 0 ? TRUE : (::SetLastError(ERROR_INVALID_PARAMETER), FALSE);
+}
+HINSTANCE WINAPI ShellOpens(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
+  g_opened += L"shell:" + std::wstring(file);
+  return reinterpret_cast<HINSTANCE>(42);
+}
+BOOL WINAPI StartsAsUser(HANDLE, LPCWSTR program, LPWSTR commandLine, LPSECURITY_ATTRIBUTES,
+                         LPSECURITY_ATTRIBUTES, BOOL, DWORD flags, LPVOID environment, LPCWSTR,
+                         LPSTARTUPINFOW startup, LPPROCESS_INFORMATION) {
+  g_opened += L"user:" + std::wstring(program) + L"|" + commandLine + L"|" + startup->lpDesktop +
+              L"|" + std::to_wstring(flags) + L"|" + std::to_wstring(environment != nullptr);
+  return TRUE;
+}
+HRESULT WINAPI ShellWindows(REFCLSID server, IUnknown* outer, DWORD context, REFIID iid,
+                            void** out) {
+  if (g_noShell) return REGDB_E_CLASSNOTREG;
+  return reinterpret_cast<decltype(&ShellWindows)>(g_createInstance)(server, outer, context, iid,
+                                                                     out);
+}
+BOOL WINAPI UserToken(ULONG, HANDLE* token) {
+  if (!g_userToken) return ::SetLastError(ERROR_PRIVILEGE_NOT_HELD), FALSE;
+  return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, token);
+}
+LONG WINAPI UserClasses(HANDLE, DWORD, REGSAM, HKEY* classes) {
+  const std::wstring page = L"\"C:\\page.exe\" \"%1\"";
+  HKEY key = nullptr;
+  ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\brantel-units\\.htm", 0, nullptr, 0,
+                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"page"), 10);
+  ::RegCloseKey(key);
+  ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\brantel-units\\page\\shell\\open\\command", 0,
+                    nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(page.c_str()),
+                   static_cast<DWORD>((page.size() + 1) * sizeof(wchar_t)));
+  ::RegCloseKey(key);
+  return ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\brantel-units", 0, KEY_READ, classes);
+}
+
+}  // namespace
+
+// Under Wine every program is elevated and the desktop's shell answers: the end-to-end rows show
+// the page started by it. Here the other tokens, and the shell or the user's token refused.
+TEST_CASE("the page opens with the rights of the person at the screen, never with more") {
+  const Patch account("IsWellKnownSid", &AccountIs), elevation("GetTokenInformation", &Elevation),
+      shell("ShellExecuteW", &ShellOpens), asUser("CreateProcessAsUserW", &StartsAsUser),
+      classes("RegOpenUserClassesRoot", &UserClasses), lookUp("GetProcAddress", &LookUp);
+  g_tokenInformation = elevation.original;
+  g_getProcAddress = lookUp.original;
+  g_createInstance = reinterpret_cast<void*>(
+      ::GetProcAddress(LoadSystemLibrary(L"ole32.dll").release(), "CoCreateInstance"));
+  g_exports = {{"CoCreateInstance", reinterpret_cast<void*>(&ShellWindows)},
+               {"WTSQueryUserToken", reinterpret_cast<void*>(&UserToken)}};
+  struct Row {
+    WELL_KNOWN_SID_TYPE account;
+    int elevation;
+    PageOpener opener;
+  };
+  for (const Row& row : {Row{WinNullSid, TokenElevationTypeFull, PageOpener::kDesktopShell},
+                         Row{WinNullSid, TokenElevationTypeLimited, PageOpener::kThisProcess},
+                         Row{WinNullSid, TokenElevationTypeDefault, PageOpener::kThisProcess},
+                         Row{WinNullSid, -1, PageOpener::kThisProcess},
+                         Row{WinLocalSystemSid, TokenElevationTypeFull, PageOpener::kSessionUser},
+                         Row{WinNetworkServiceSid, -1, PageOpener::kSessionUser}}) {
+    g_account = row.account;
+    g_elevation = row.elevation;
+    CHECK(ChoosePageOpener() == row.opener);
+  }
+  // What opens http://x/, and what OpenLink answers: the shell where the desktop's serves none; the
+  // user's own ".htm" command as the user, on the interactive desktop, with the user's
+  // environment; nothing at all for a system account without the user's token.
+  struct Opening {
+    WELL_KNOWN_SID_TYPE account;
+    bool userToken;
+    const wchar_t* opened;
+    int result;
+    const char* logged;
+  };
+  const HWND parent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr,
+                                        nullptr, nullptr);
+  CWnd link;
+  link.m_hWnd =
+      ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 9, 9, parent, nullptr, nullptr, nullptr);
+  g_elevation = TokenElevationTypeFull;
+  g_noShell = true;
+  const std::wstring log = Folder(L"log") + L"\\Vorn.log";
+  for (const Opening& row :
+       {Opening{WinNullSid, false, L"shell:http://x/", 42,
+                "Can't open link as the desktop's user, error: 0x80040154."},
+        Opening{WinLocalSystemSid, false, L"", kPageLeftToUser,
+                "Can't open link as the signed-in user, error: 1314."},
+        Opening{WinLocalSystemSid, true,
+                L"user:C:\\page.exe|\"C:\\page.exe\"  http://x/|winsta0\\default|1024|1", 33,
+                ""}}) {
+    g_account = row.account;
+    g_userToken = row.userToken;
+    g_opened.clear();
+    const size_t logged = ReadUtf8(log).size();
+    CHECK(OpenLink(&link, L"http://x/") == row.result);
+    CHECK(g_opened == row.opened);
+    CHECK(ToUtf8(ReadUtf8(log).substr(logged)).find(row.logged) != std::string::npos);
+  }
+  g_noShell = false;
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  ::DestroyWindow(parent);
+  link.m_hWnd = nullptr;
 }
 
 namespace {
