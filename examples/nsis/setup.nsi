@@ -52,8 +52,9 @@ Function .onInit
   ${EndIf}
   SetOutPath $TEMP  ; out of $PLUGINSDIR, so that it can be deleted at the end
   ; -1, the user took the notice's link: ExecWait never returns, Brantel has ended this
-  ; installer (exit code 0). Should -1 come back all the same, it stops below, with exit code 2
-  ; (NSIS's code for a script that quits): SetErrorLevel takes -1 for "not set".
+  ; installer (exit code 1602, "User cancelled installation"). Should -1 come back all the
+  ; same, it stops below, with exit code 2 (NSIS's code for a script that quits):
+  ; SetErrorLevel takes -1 for "not set".
   ${If} $0 = 3010
     SetRebootFlag true  ; the browser is installed and needs a restart: install, then ask
   ${ElseIf} $0 <> 0

@@ -334,6 +334,39 @@ def test_nsis_example_runs_brantel_first(name, setup, code, locale, lang, last):
     assert run[0].endswith(f"/l {lang} " + "/quiet " * (code != -1)) and out["windows"] == "0"
 
 
+# The Inno Setup example (examples/inno/setup.iss), built by the compiler of the npm package
+# innosetup (32-bit, as the installers it builds): silent (/VERYSILENT), Brantel runs quietly and
+# the setup installs, ends with 3010 where a restart is needed (/RESTARTEXITCODE) or fails (1: it
+# could not initialise); shown, the link ends its loader (setup.exe) with 1602, and the wizard
+# (setup.tmp, below it) says why it stops.
+INNO = [  # name, registry, the browser installer's code, the setup's exit code, last log line
+    ("present", machine("11.0"), 0, 0, "IE8 Already installed"),
+    ("unattended", machine(), 0, 0, "Process returned code: 0"),
+    ("restart", machine(Haldry="1"), 3010, 3010, "Process returned code: 3010"),
+    ("failed", machine(Haldry="1"), 1603, 1, "Process returned code: 1603"),
+    ("link", machine(), -1, 1, "Clicked link. Opened url, closing setup and application...")]
+
+
+@pytest.mark.skipif(WINE.endswith("64"), reason="the compiler and its installers are 32-bit")
+@pytest.mark.parametrize("name,setup,installer_code,code,last", INNO, ids=[row[0] for row in INNO])
+def test_inno_example_runs_brantel_first(name, setup, installer_code, code, last):
+    folder = kit(f"inno-{name}", codes={"ie_setup_2057.exe": installer_code, "ie_setup_1040.exe": 0})
+    script = "Z:" + str(SOURCE / "examples/inno/setup.iss").replace("/", "\\")
+    subprocess.run([WINE, str(SOURCE / "node_modules/innosetup/bin/ISCC.exe"), "/Q", f"/DPREREQ={win(folder)}",
+                    f"/O{win(folder / 'out')}", script], check=True, cwd=PREFIX, stdin=subprocess.DEVNULL)
+    exe, app, size = win(folder / "out/setup.exe"), win(folder / "app"), log_size()
+    silent = f"/VERYSILENT /SUPPRESSMSGBOXES /NORESTART /RESTARTEXITCODE=3010 /DIR={app}"
+    steps = [("start", exe, f"/DIR={app}"), ("attach", "Brantel.exe"), ("notice", "link"), ("wait",),
+             ("attach", "setup.tmp"), ("notice", "box")] if name == "link" else [("run", exe, silent)]
+    out = drive(*setup, *steps, ("wait",))
+    [run] = runs_since(size)
+    assert (out["exit"], out.get("bystander0")) == (str(code), "1602" if name == "link" else None)
+    assert (folder / "app/example.txt").exists() == (code in (0, 3010))
+    assert run[0].endswith("/l 1033 " + "/quiet " * (name != "link")) and run[-1] == last
+    assert out.get("message-box") == ("Please install Internet Explorer 8 or later and run this setup again."
+                                      if name == "link" else None)
+
+
 # no display, a window station nobody sees (1459), a notice others end (quit, end of session: 1223): never an
 # answer. There /quiet and /passive install, /? exits with 0; else its box lists options, keys and codes.
 @pytest.mark.parametrize("run,env,action,args,code,last", [  # no display last: it leaves Wine's
