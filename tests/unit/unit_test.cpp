@@ -20,6 +20,8 @@
 #include "framework/dll_search_path.h"
 #include "framework/system_library.h"
 #include "framework/unique_handle.h"
+#include "framework/win_app.h"
+#include "framework/wnd.h"
 #include "log/log_to_file.h"
 #include "process/run_process.h"
 #include "process/terminate_caller_setup.h"
@@ -168,6 +170,19 @@ HANDLE WINAPI OpenRecorded(DWORD rights, BOOL inherit, DWORD id) {
   return reinterpret_cast<decltype(&OpenRecorded)>(g_openProcess)(rights, inherit, id);
 }
 
+// WaitForInputIdle for a program that is never idle: after the time given, a timeout while it
+// runs, and once it has ended what its documentation leaves open, a timeout too, counted. Asked to
+// wait without end, it would never return ("does not return until the process is idle").
+constexpr int kHang = 1000;
+int g_idleAskedAfterEnd = 0;
+DWORD WINAPI NeverIdle(HANDLE process, DWORD waitMs) {
+  if (waitMs == INFINITE)
+    g_idleAskedAfterEnd = kHang;
+  else if (::WaitForSingleObject(process, waitMs) == WAIT_OBJECT_0)
+    ++g_idleAskedAfterEnd;
+  return g_idleAskedAfterEnd < kHang ? WAIT_TIMEOUT : WAIT_FAILED;  // ends a wait that spins
+}
+
 // A cursor's hot spot: the help program's hand (the program's icon made a cursor) has its own.
 std::pair<DWORD, DWORD> HotSpot(HCURSOR cursor) {
   ICONINFO info = {};
@@ -186,10 +201,23 @@ TEST_CASE("the launcher starts the program by its full path, quoted, inheriting 
   g_createProcess = reinterpret_cast<decltype(g_createProcess)>(create.original);
 
   const CString folder = GetParentDirectory(exe.c_str());
-  ScopedHandle process;
-  CHECK(RunProcess(exe.c_str(), L"/a  /b", folder, true, process) == 0);
-  // nothing inherited (0), in a process group of its own (CREATE_NEW_PROCESS_GROUP, 512)
-  CHECK(g_request == exe + L"|\"" + exe + L"\" /a  /b|" + folder.c_str() + L"|0|512");
+  // It waits until the program ends, never longer nor spinning, whatever WaitForInputIdle answers
+  // once it has ended: with a main window that others may send to meanwhile, and without.
+  const Patch idle("WaitForInputIdle", &NeverIdle);
+  CWinApp app;
+  CWnd notice;
+  notice.m_hWnd = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr,
+                                    nullptr, nullptr);
+  for (CWnd* const window : {static_cast<CWnd*>(nullptr), &notice}) {
+    app.m_pMainWnd = window;
+    g_idleAskedAfterEnd = 0;
+    ScopedHandle process;
+    CHECK(RunProcess(exe.c_str(), L"/a  /b", folder, true, process) == 0);
+    CHECK(g_idleAskedAfterEnd <= 1);
+    // nothing inherited (0), in a process group of its own (CREATE_NEW_PROCESS_GROUP, 512)
+    CHECK(g_request == exe + L"|\"" + exe + L"\" /a  /b|" + folder.c_str() + L"|0|512");
+  }
+  ::DestroyWindow(notice.m_hWnd);
 }
 
 TEST_CASE("on a newer or an older system, each takes its own way to the same result") {
