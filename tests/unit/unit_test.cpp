@@ -362,6 +362,23 @@ TEST_CASE("the notice centres on the caller's monitor, else the foreground's, el
   CHECK((centred.x == 1990 && centred.y == 370 && larger.x == 1280 && larger.y == 0));
   BringNoticeForward(a);  // refused the foreground: flashes until the user turns to it
   CHECK(g_flashed == (FLASHW_TRAY | FLASHW_TIMERNOFG));
+  // A late change of scale, the notice resized to the suggested 600 by 300 by the default handling
+  // (as the dialog manager does from Windows 10 1703 on): where it was put, it is centred again on
+  // the first monitor at that size; moved by the user, it keeps the suggested rectangle.
+  const HWND notice = ::CreateWindowExW(0, L"#32770", L"", WS_POPUP, 0, 0, 400, 200, nullptr,
+                                        nullptr, nullptr, nullptr);
+  const auto resize = [notice] { return ::SetWindowPos(notice, nullptr, 9, 9, 600, 300, 0); };
+  for (const bool moved : {false, true}) {
+    CNoticePlacement placement;
+    placement.Place(notice);
+    if (moved) ::SetWindowPos(notice, nullptr, 0, 0, 0, 0, SWP_NOSIZE);
+    placement.Rescale(notice, RECT{9, 9, 609, 309}, resize);
+    RECT now;
+    ::GetWindowRect(notice, &now);
+    CHECK((now.left == (moved ? 9 : 340) && now.top == (moved ? 9 : 342) &&
+           now.right - now.left == 600));
+  }
+  ::DestroyWindow(notice);
 }
 
 // Run again as a grandchild of itself, which then expects the window named in the environment.
