@@ -49,20 +49,30 @@ void SetLong(VARIANT* variant, LONG value) {
   variant->lVal = value;
 }
 
+// The physical length of a span of length pixels whose first and last pixels lie firstToLast
+// apart once converted: the far edge follows at the same scale.
+LONG PhysicalLength(LONG length, LONG firstToLast) {
+  return length > 1 ? ::MulDiv(firstToLast, length, length - 1) : length;
+}
+
 // The window's box in physical screen coordinates, which accLocation and accHitTest speak. From
 // Windows 8.1 on monitors may differ in scale, and a program aware of the system's scale only
 // (this one before Windows 10 1703) sees the others' coordinates scaled to it: the conversion
 // gives the physical ones (it changes nothing where the program sees physical coordinates).
 // Before Windows 8.1 there is no such function and a program aware of the scale sees physical
-// coordinates itself.
+// coordinates itself. The conversion takes points inside the window ("LogicalToPhysicalPoint
+// function": "The coordinates have to be inside the client area of hWnd"; the link has no
+// border): its first and its last pixel, never the exclusive corner past them.
 bool PhysicalBox(HWND window, RECT* box) {
   if (!::GetWindowRect(window, box)) return false;
   const auto convert = GetLibraryFunction<LogicalToPhysicalFn>(
       ::GetModuleHandleW(L"user32.dll"), "LogicalToPhysicalPointForPerMonitorDPI");
   if (convert == nullptr) return true;
-  POINT corners[2] = {{box->left, box->top}, {box->right, box->bottom}};
+  POINT corners[2] = {{box->left, box->top}, {box->right - 1, box->bottom - 1}};
   if (!convert(window, &corners[0]) || !convert(window, &corners[1])) return true;
-  *box = RECT{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+  *box = RECT{corners[0].x, corners[0].y,
+              corners[0].x + PhysicalLength(box->right - box->left, corners[1].x - corners[0].x),
+              corners[0].y + PhysicalLength(box->bottom - box->top, corners[1].y - corners[0].y)};
   return true;
 }
 

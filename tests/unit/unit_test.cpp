@@ -339,7 +339,14 @@ IAccessible* g_read = nullptr;
 LRESULT WINAPI HandOut(REFIID, WPARAM, LPUNKNOWN object) {
   return object->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&g_read)) == S_OK;
 }
-BOOL WINAPI Doubled(HWND, POINT* point) { return point->x *= 2, point->y *= 2, TRUE; }
+// The conversion at 200 %, of points inside the window only, as its documentation asks.
+BOOL WINAPI Doubled(HWND window, POINT* point) {
+  RECT box;
+  if (!::GetWindowRect(window, &box) || !::PtInRect(&box, *point)) return FALSE;
+  point->x *= 2;
+  point->y *= 2;
+  return TRUE;
+}
 
 }  // namespace
 
