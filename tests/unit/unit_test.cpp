@@ -163,6 +163,29 @@ BOOL WINAPI SessionOf(DWORD, DWORD* session) { return *session = g_session, TRUE
 BOOL WINAPI SetDefault(DWORD flags) { return g_calls += std::to_wstring(flags), g_defaultSet; }
 BOOL WINAPI SetDirectory(LPCWSTR path) { return g_calls += L"'" + std::wstring(path) + L"'", 1; }
 UINT WINAPI SystemFolderUnread(LPWSTR folder, UINT) { return folder ? 0 : MAX_PATH; }  // size, 0
+// The log file as a reparse point of the tag g_tag (0: none), as each system's file information and
+// the reparse data (Windows XP's way to the tag) give it.
+DWORD g_tag = 0;
+void *g_infoEx = nullptr, *g_info = nullptr;
+constexpr int kAttributeTagInfo = 9;  // FileAttributeTagInfo: attributes, then the tag
+BOOL WINAPI TaggedInfoEx(HANDLE file, int kind, void* info, DWORD size) {
+  const BOOL got = reinterpret_cast<decltype(&TaggedInfoEx)>(g_infoEx)(file, kind, info, size);
+  if (kind == kAttributeTagInfo && g_tag != 0) {
+    static_cast<DWORD*>(info)[0] |= FILE_ATTRIBUTE_REPARSE_POINT;
+    static_cast<DWORD*>(info)[1] = g_tag;
+  }
+  return got;
+}
+BOOL WINAPI TaggedInfo(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+  const BOOL got = reinterpret_cast<decltype(&TaggedInfo)>(g_info)(file, info);
+  if (g_tag != 0) info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  return got;
+}
+BOOL WINAPI TagData(HANDLE, DWORD, void*, DWORD, void* data, DWORD, DWORD*, OVERLAPPED*) {
+  static_cast<REPARSE_GUID_DATA_BUFFER*>(data)->ReparseTag = g_tag;
+  ::SetLastError(ERROR_MORE_DATA);  // the fixed part only
+  return FALSE;
+}
 bool g_denyEnd = false;  // the first open with the right to end is denied, as an elevated one's
 HANDLE WINAPI OpenRecorded(DWORD rights, BOOL inherit, DWORD id) {
   AppendUtf8(g_openLog, std::to_wstring(rights) + L" ");
@@ -236,19 +259,32 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
     HardenDllSearchPath();
     CHECK(g_calls == std::get<2>(row));
   }
-  // The log is written to a plain file, never through a second name of another file.
+  // The log is written to a file with one name that leads nowhere else: never through a second name
+  // of another file, a symbolic link or a junction (a mount point); a placeholder of a synced
+  // folder and a deduplicated file are written as any file. (second name, reparse tag, written)
   const std::wstring other = Folder(L"log") + L"\\other.txt", log = Folder(L"log") + L"\\x.log";
-  for (const char* missing : {"", "GetFileInformationByHandleEx"}) {
-    g_exports = {{missing, nullptr}};
-    for (const bool linked : {false, true}) {
+  const Patch info("GetFileInformationByHandle", &TaggedInfo), data("DeviceIoControl", &TagData);
+  g_info = info.original;
+  g_infoEx = reinterpret_cast<void*>(
+      LookUp(::GetModuleHandleW(L"kernel32.dll"), "GetFileInformationByHandleEx"));
+  for (void* const infoEx : {reinterpret_cast<void*>(&TaggedInfoEx), static_cast<void*>(nullptr)}) {
+    g_exports = {{"GetFileInformationByHandleEx", infoEx}};
+    for (const auto& [linked, tag, written] : {std::tuple<bool, DWORD, bool>{false, 0, true},
+                                               {true, 0, false},
+                                               {false, IO_REPARSE_TAG_SYMLINK, false},
+                                               {false, IO_REPARSE_TAG_MOUNT_POINT, false},
+                                               {false, IO_REPARSE_TAG_CLOUD_6, true},
+                                               {false, IO_REPARSE_TAG_DEDUP, true}}) {
       for (const std::wstring& file : {log, other}) ::DeleteFileW(file.c_str());
       AppendUtf8(other, L"other\n");
       if (linked) REQUIRE(::CreateHardLinkW(log.c_str(), other.c_str(), nullptr));
+      g_tag = tag;
       CLogToFile(log.c_str()).WriteLine(L"line", true);
       CHECK(ReadUtf8(other) == L"other\n");
-      CHECK((ReadUtf8(log).find(L"line.") != std::wstring::npos) == !linked);
+      CHECK((ReadUtf8(log).find(L"line.") != std::wstring::npos) == written);
     }
   }
+  g_tag = 0;
   // Only Wine's static control needs the reading order on its device context.
   for (const bool wine : {true, false}) {
     g_exports = {{wine ? "" : "wine_get_version", nullptr}};
