@@ -174,7 +174,7 @@ class LinkAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
     const HRESULT checked = Check(SelfId(), focus);
     if (checked != S_OK) return checked;
-    if (::GetForegroundWindow() != ::GetParent(link_)) return S_FALSE;
+    if (!InForeground()) return S_FALSE;
     if (::GetFocus() == link_) SetLong(focus, CHILDID_SELF);
     return S_OK;
   }
@@ -188,13 +188,16 @@ class LinkAccessible final : public IAccessible {
   }
   // The link takes the focus as Tab gives it: through the dialog manager, which also sets the
   // default button's look as for Tab (SetFocus alone would not). It cannot be selected, so any
-  // selection flag is an invalid argument. S_FALSE where the focus did not move.
+  // selection flag is an invalid argument. S_OK only where keystrokes now reach the link: it has
+  // the thread's focus and its notice is the foreground window, as get_accFocus reports it (the
+  // flag "takes effect only if the object's parent already has the focus": "SELFLAG Constants");
+  // S_FALSE, "the specified object is not selected" ("IAccessible::accSelect method"), otherwise.
   HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override {
     if (!Connected()) return RPC_E_DISCONNECTED;
     if (!IsSelf(child) || (flags & ~SELFLAG_TAKEFOCUS) != 0) return E_INVALIDARG;
     if (flags == SELFLAG_NONE) return S_OK;
     ::SendMessageW(::GetParent(link_), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(link_), TRUE);
-    return ::GetFocus() == link_ ? S_OK : S_FALSE;
+    return InForeground() && ::GetFocus() == link_ ? S_OK : S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
                                         VARIANT child) override {
@@ -242,6 +245,8 @@ class LinkAccessible final : public IAccessible {
     return self;
   }
   bool Connected() const { return link_ != nullptr && ::IsWindow(link_); }
+  // The link's notice is the window in front, whose thread's focus is the keyboard's.
+  bool InForeground() const { return ::GetForegroundWindow() == ::GetParent(link_); }
   // S_OK for a call about the link itself with somewhere to answer; what to return otherwise.
   HRESULT Check(const VARIANT& child, VARIANT* answer) const {
     if (answer == nullptr) return E_POINTER;
