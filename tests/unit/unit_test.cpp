@@ -383,6 +383,7 @@ BOOL WINAPI Doubled(HWND window, POINT* point) {
   point->y *= 2;
   return TRUE;
 }
+DWORD WINAPI Away() { return MAKELONG(30000, 30000); }  // the pointer's place, far off the link
 
 }  // namespace
 
@@ -498,6 +499,15 @@ TEST_CASE("the link is read as a link, and its default action is its click") {
     g_read->accHitTest(box.right * scale - 1, box.bottom * scale - 1, &hit);
     CHECK((x == box.left * scale && y == box.top * scale && hit.vt == VT_I4 &&
            width == (box.right - box.left) * scale && height == (box.bottom - box.top) * scale));
+  }
+  // The pointer over the link underlines it; once it has left, the link is plain again.
+  const Patch pointer("GetMessagePos", &Away);
+  for (const UINT message : {WM_MOUSEMOVE, WM_TIMER}) {
+    ::SendMessageW(link.m_hWnd, message, 0, 0);
+    LOGFONTW font = {};
+    ::GetObjectW(reinterpret_cast<HGDIOBJ>(::SendMessageW(link.m_hWnd, WM_GETFONT, 0, 0)),
+                 sizeof(font), &font);
+    CHECK(font.lfUnderline == (message == WM_MOUSEMOVE));
   }
   CHECK(g_read->accDoDefaultAction(self) == S_OK);
   MSG message = {};
