@@ -400,10 +400,9 @@ TEST_CASE("the notice centres on the caller's monitor, else the foreground's, el
     g_foreground = std::get<1>(row);
     CHECK(NoticeWorkArea(std::get<0>(row)).left == std::get<2>(row));
   }
-  const RECT work = {1280, 0, 3200,
-                     1040};  // centred; larger: at the work area's edge, never off it
-  const POINT centred = CentredOn(work, SIZE{500, 300}), larger = CentredOn(work, SIZE{2000, 1100});
-  CHECK((centred.x == 1990 && centred.y == 370 && larger.x == 1280 && larger.y == 0));
+  // larger than the work area: at its top-left corner, never off it (centred: below)
+  const POINT larger = CentredOn(RECT{1280, 0, 3200, 1040}, SIZE{2000, 1100});
+  CHECK((larger.x == 1280 && larger.y == 0));
   BringNoticeForward(a);  // refused the foreground: flashes until the user turns to it
   CHECK(g_flashed == (FLASHW_TRAY | FLASHW_TIMERNOFG));
   // A late change of scale, the notice resized to the suggested 600 by 300 by the default handling
