@@ -285,8 +285,8 @@ class LinkAccessible final : public IAccessible {
 // Once disconnected (OK pressed: the installer runs while this thread waits), a client that first
 // asks now must not get a new object: handing one out would join the thread to its apartment in
 // the middle of the wait, whose calls then arrive by COM's posted messages. Unanswered, the request
-// goes to DefWindowProc, and the client gets the system's proxy of the window ("WM_GETOBJECT
-// message"), which reads it through messages sent to it, which the wait answers.
+// goes to DefWindowProc, which returns zero, and the client gets the system's proxy of the window
+// ("How WM_GETOBJECT Works"), which reads it through messages sent to it, which the wait answers.
 bool CLinkAccessibility::Answer(HWND link, WPARAM flags, LPARAM objectId, LRESULT* result) {
   // Compared as a DWORD: a 64-bit lParam may carry the id sign-extended (WM_GETOBJECT).
   if (disconnected_ || static_cast<DWORD>(objectId) != static_cast<DWORD>(OBJID_CLIENT)) {
