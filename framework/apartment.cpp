@@ -85,22 +85,25 @@ void DisconnectClients(IUnknown* object) {
 }
 
 // A single-threaded apartment gets the calls of other processes as messages posted to a window of
-// COM's own on the thread ("each single-threaded apartment must have a message loop to handle
-// calls from other processes and apartments"): a wait that handles only sent messages leaves a
-// screen reader's call, or its final Release, hanging until the wait ends. CoWaitForMultipleHandles
-// runs COM's modal loop in such an apartment: it delivers those calls and the messages sent to the
-// thread, and dispatches no other window message (COWAIT_DISPATCH_WINDOW_MESSAGES not given), so
-// neither input nor anything posted reaches the thread's windows.
+// COM's own on the thread ("Single-Threaded Apartments": "each single-threaded apartment must have
+// a message loop to handle calls from other processes and apartments"): a wait that handles only
+// sent messages leaves a screen reader's call, or its final Release, hanging until the wait ends.
+// CoWaitForMultipleHandles runs COM's modal loop in such an apartment ("CoWaitForMultipleHandles
+// function"): it delivers those calls and the messages sent to the thread, and dispatches no other
+// window message without COWAIT_DISPATCH_WINDOW_MESSAGES, so neither input nor anything posted
+// reaches the thread's windows. A message sent during the wait may join the thread to its
+// apartment (a screen reader's first request): from then on the wait goes on in COM's loop.
 bool WaitAnswering(HANDLE handle, DWORD timeoutMs) {
-  if (InApartment() && g_apartment.wait != nullptr) {
-    DWORD index = 0;
-    const HRESULT waited = g_apartment.wait(0, timeoutMs, 1, &handle, &index);
-    if (waited == S_OK || waited == RPC_S_CALLPENDING) return waited == S_OK;
-  }
-  for (;;) {
+  for (bool comWaits = true;;) {
     // Handles the messages sent to this thread's windows; posted messages and input stay queued.
     MSG message;
     ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    if (comWaits && InApartment() && g_apartment.wait != nullptr) {
+      DWORD index = 0;
+      const HRESULT waited = g_apartment.wait(0, timeoutMs, 1, &handle, &index);
+      if (waited == S_OK || waited == RPC_S_CALLPENDING) return waited == S_OK;
+      comWaits = false;  // refused: the plain wait, for sent messages
+    }
     const DWORD result = ::MsgWaitForMultipleObjects(1, &handle, FALSE, timeoutMs, QS_SENDMESSAGE);
     if (result != WAIT_OBJECT_0 + 1) return result == WAIT_OBJECT_0;
   }

@@ -40,6 +40,6 @@ void DisconnectClients(IUnknown* object);
 // Waits until handle is signalled, or for up to timeoutMs after the last message it answered,
 // answering meanwhile what other threads and processes send to this thread: messages sent to its
 // windows (a program that broadcasts with SendMessage waits for every top-level window) and, in
-// the apartment JoinApartment joined, the calls COM delivers to it. Input and the thread's other
-// posted messages stay queued. True when handle was signalled.
+// the apartment JoinApartment joined (before the wait or during it), the calls COM delivers to it.
+// Input and the thread's other posted messages stay queued. True when handle was signalled.
 bool WaitAnswering(HANDLE handle, DWORD timeoutMs);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <winioctl.h>
 
 #include <cwchar>
 #include <ctime>
@@ -54,10 +55,31 @@ struct FileAttributeTagInfo {
   DWORD reparseTag;
 };
 
+// A reparse point that leads to another named file: a symbolic link, a junction, a mount point. Its
+// tag is a name surrogate's ("IsReparseTagNameSurrogate macro"). Other reparse points are the file
+// itself, whose data a filter supplies: a cloud-files placeholder (a file in a synced Documents or
+// Desktop folder), a deduplicated file.
+bool LeadsElsewhere(DWORD attributes, DWORD tag) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsReparseTagNameSurrogate(tag);
+}
+
+// Windows XP: the tag of the reparse point the handle was opened on (FILE_FLAG_OPEN_REPARSE_POINT),
+// from its reparse data. A buffer that holds the data's fixed part gets that part, whatever else
+// there is ("FSCTL_GET_REPARSE_POINT control code": STATUS_BUFFER_OVERFLOW, here ERROR_MORE_DATA).
+// A tag that cannot be read counts as a name surrogate's.
+DWORD ReparseTag(HANDLE file) {
+  REPARSE_GUID_DATA_BUFFER data = {};
+  DWORD size = 0;
+  const bool read = ::DeviceIoControl(file, FSCTL_GET_REPARSE_POINT, nullptr, 0, &data,
+                                      sizeof(data), &size, nullptr) ||
+                    ::GetLastError() == ERROR_MORE_DATA;
+  return read ? data.ReparseTag : IO_REPARSE_TAG_MOUNT_POINT;
+}
+
 // The log lives in a folder every user may write to, and runs are often elevated: a link planted
 // there under the log's name must not lead our lines into a file its planter may not change. The
-// log is opened without following a reparse point, and written only when it is a plain file with
-// one name. From Windows Vista on, the file alone answers; Windows XP has only
+// log is opened without following a reparse point, and written only when it is a file with one name
+// that leads nowhere else. From Windows Vista on, the file alone answers; Windows XP has only
 // GetFileInformationByHandle, which also asks for the volume's serial number (under Wine a round
 // trip to its mount manager, most of the time a log line took).
 bool IsPlainFile(HANDLE file) {
@@ -68,11 +90,13 @@ bool IsPlainFile(HANDLE file) {
     FileAttributeTagInfo tag = {};
     return query(file, kFileStandardInfo, &standard, sizeof(standard)) &&
            query(file, kFileAttributeTagInfo, &tag, sizeof(tag)) && standard.numberOfLinks == 1 &&
-           (tag.fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+           !LeadsElsewhere(tag.fileAttributes, tag.reparseTag);
   }
   BY_HANDLE_FILE_INFORMATION info = {};
   if (!::GetFileInformationByHandle(file, &info)) return false;
-  return info.nNumberOfLinks == 1 && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+  const bool reparse = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  return info.nNumberOfLinks == 1 &&
+         !LeadsElsewhere(info.dwFileAttributes, reparse ? ReparseTag(file) : 0);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 namespace {
 
-// How often the new program is asked whether it has been idle, while the wait answers others.
+// How long each slice of the wait for the new program's first idle moment lasts.
 constexpr DWORD kIdleWaitSliceMs = 100;
 
 // Whether this thread has a window that others may send messages to: the application's main
@@ -23,20 +23,28 @@ bool ThreadOwnsWindow() {
   return app != nullptr && app->m_pMainWnd != nullptr && app->m_pMainWnd->m_hWnd != nullptr;
 }
 
-// Waits until the program is first idle and then until it ends. A thread that owns a window (the
-// hidden notice) keeps answering what others send it meanwhile (WaitAnswering): a program that
-// broadcasts with SendMessage (a setting change) waits for every top-level window, and would wait
-// for ours while we wait for it; a screen reader that keeps the notice's link would hang in its
-// call. A thread without a window waits plainly.
+// Whether the program ended within waitMs. A thread that owns a window (the hidden notice) keeps
+// answering what others send it meanwhile (WaitAnswering): a program that broadcasts with
+// SendMessage (a setting change) waits for every top-level window, and would wait for ours while we
+// wait for it; a screen reader that keeps the notice's link would hang in its call. A thread
+// without a window waits plainly.
+bool Ended(HANDLE process, bool answering, DWORD waitMs) {
+  if (answering) return WaitAnswering(process, waitMs);
+  return ::WaitForSingleObject(process, waitMs) == WAIT_OBJECT_0;
+}
+
+// Waits until the program is first idle and then until it ends. What WaitForInputIdle answers for
+// a program that ended without ever being idle is left open by its documentation ("WaitForInputIdle
+// function"; with INFINITE it "does not return until the process is idle"): it is only asked, never
+// waited on, and each answer that the program is not idle yet is followed by a slice of the wait
+// for its end, so that the wait ends with the program whatever the answer, and never spins. The
+// first idle moment is kept: once reached, WaitForInputIdle returns at once.
 void WaitForProgram(HANDLE process) {
-  if (!ThreadOwnsWindow()) {
-    ::WaitForInputIdle(process, INFINITE);
-    ::WaitForSingleObject(process, INFINITE);
-    return;
+  const bool answering = ThreadOwnsWindow();
+  while (::WaitForInputIdle(process, 0) == WAIT_TIMEOUT) {
+    if (Ended(process, answering, kIdleWaitSliceMs)) return;
   }
-  // The first idle moment is kept: once reached, WaitForInputIdle returns at once.
-  while (::WaitForInputIdle(process, 0) == WAIT_TIMEOUT) WaitAnswering(process, kIdleWaitSliceMs);
-  WaitAnswering(process, INFINITE);
+  Ended(process, answering, INFINITE);
 }
 
 }  // namespace

@@ -49,20 +49,30 @@ void SetLong(VARIANT* variant, LONG value) {
   variant->lVal = value;
 }
 
+// The physical length of a span of length pixels whose first and last pixels lie firstToLast
+// apart once converted: the far edge follows at the same scale.
+LONG PhysicalLength(LONG length, LONG firstToLast) {
+  return length > 1 ? ::MulDiv(firstToLast, length, length - 1) : length;
+}
+
 // The window's box in physical screen coordinates, which accLocation and accHitTest speak. From
 // Windows 8.1 on monitors may differ in scale, and a program aware of the system's scale only
 // (this one before Windows 10 1703) sees the others' coordinates scaled to it: the conversion
 // gives the physical ones (it changes nothing where the program sees physical coordinates).
 // Before Windows 8.1 there is no such function and a program aware of the scale sees physical
-// coordinates itself.
+// coordinates itself. The conversion takes points inside the window ("LogicalToPhysicalPoint
+// function": "The coordinates have to be inside the client area of hWnd"; the link has no
+// border): its first and its last pixel, never the exclusive corner past them.
 bool PhysicalBox(HWND window, RECT* box) {
   if (!::GetWindowRect(window, box)) return false;
   const auto convert = GetLibraryFunction<LogicalToPhysicalFn>(
       ::GetModuleHandleW(L"user32.dll"), "LogicalToPhysicalPointForPerMonitorDPI");
   if (convert == nullptr) return true;
-  POINT corners[2] = {{box->left, box->top}, {box->right, box->bottom}};
+  POINT corners[2] = {{box->left, box->top}, {box->right - 1, box->bottom - 1}};
   if (!convert(window, &corners[0]) || !convert(window, &corners[1])) return true;
-  *box = RECT{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+  *box = RECT{corners[0].x, corners[0].y,
+              corners[0].x + PhysicalLength(box->right - box->left, corners[1].x - corners[0].x),
+              corners[0].y + PhysicalLength(box->bottom - box->top, corners[1].y - corners[0].y)};
   return true;
 }
 
@@ -164,7 +174,7 @@ class LinkAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
     const HRESULT checked = Check(SelfId(), focus);
     if (checked != S_OK) return checked;
-    if (::GetForegroundWindow() != ::GetParent(link_)) return S_FALSE;
+    if (!InForeground()) return S_FALSE;
     if (::GetFocus() == link_) SetLong(focus, CHILDID_SELF);
     return S_OK;
   }
@@ -178,13 +188,16 @@ class LinkAccessible final : public IAccessible {
   }
   // The link takes the focus as Tab gives it: through the dialog manager, which also sets the
   // default button's look as for Tab (SetFocus alone would not). It cannot be selected, so any
-  // selection flag is an invalid argument. S_FALSE where the focus did not move.
+  // selection flag is an invalid argument. S_OK only where keystrokes now reach the link: it has
+  // the thread's focus and its notice is the foreground window, as get_accFocus reports it (the
+  // flag "takes effect only if the object's parent already has the focus": "SELFLAG Constants");
+  // S_FALSE, "the specified object is not selected" ("IAccessible::accSelect method"), otherwise.
   HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override {
     if (!Connected()) return RPC_E_DISCONNECTED;
     if (!IsSelf(child) || (flags & ~SELFLAG_TAKEFOCUS) != 0) return E_INVALIDARG;
     if (flags == SELFLAG_NONE) return S_OK;
     ::SendMessageW(::GetParent(link_), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(link_), TRUE);
-    return ::GetFocus() == link_ ? S_OK : S_FALSE;
+    return InForeground() && ::GetFocus() == link_ ? S_OK : S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
                                         VARIANT child) override {
@@ -232,6 +245,8 @@ class LinkAccessible final : public IAccessible {
     return self;
   }
   bool Connected() const { return link_ != nullptr && ::IsWindow(link_); }
+  // The link's notice is the window in front, whose thread's focus is the keyboard's.
+  bool InForeground() const { return ::GetForegroundWindow() == ::GetParent(link_); }
   // S_OK for a call about the link itself with somewhere to answer; what to return otherwise.
   HRESULT Check(const VARIANT& child, VARIANT* answer) const {
     if (answer == nullptr) return E_POINTER;
@@ -267,9 +282,16 @@ class LinkAccessible final : public IAccessible {
   ULONG references_ = 1;
 };
 
+// Once disconnected (OK pressed: the installer runs while this thread waits), a client that first
+// asks now must not get a new object: handing one out would join the thread to its apartment in
+// the middle of the wait, whose calls then arrive by COM's posted messages. Unanswered, the request
+// goes to DefWindowProc, which returns zero, and the client gets the system's proxy of the window
+// ("How WM_GETOBJECT Works"), which reads it through messages sent to it, which the wait answers.
 bool CLinkAccessibility::Answer(HWND link, WPARAM flags, LPARAM objectId, LRESULT* result) {
   // Compared as a DWORD: a 64-bit lParam may carry the id sign-extended (WM_GETOBJECT).
-  if (static_cast<DWORD>(objectId) != static_cast<DWORD>(OBJID_CLIENT)) return false;
+  if (disconnected_ || static_cast<DWORD>(objectId) != static_cast<DWORD>(OBJID_CLIENT)) {
+    return false;
+  }
   const Libraries* libraries = LoadLibraries();
   if (libraries == nullptr) return false;
   if (object_ == nullptr) object_ = new LinkAccessible(link, libraries, &action_);
@@ -278,6 +300,7 @@ bool CLinkAccessibility::Answer(HWND link, WPARAM flags, LPARAM objectId, LRESUL
 }
 
 void CLinkAccessibility::Disconnect() {
+  disconnected_ = true;
   if (object_ == nullptr) return;
   object_->Disconnect();
   DisconnectClients(object_);

@@ -15,7 +15,8 @@ class LinkAccessible;
 // The link's accessible object, made on the first request and kept until Disconnect: every
 // request gets the same object. Clients may hold it longer than the window lives; once
 // disconnected it answers every call with "the object is no longer there", and the platform
-// refuses the calls of other processes itself (they no longer reach this thread).
+// refuses the calls of other processes itself (they no longer reach this thread). A request after
+// Disconnect gets no object of ours: the platform's own answer stands (below).
 class CLinkAccessibility {
  public:
   // Posted to the link when a client performs its default action: the action runs from the link's
@@ -28,8 +29,10 @@ class CLinkAccessibility {
   ~CLinkAccessibility() { Disconnect(); }
 
   // The answer to WM_GETOBJECT for the link's client area (OBJID_CLIENT); false for any other
-  // object, or when the libraries cannot be loaded: the platform's own answer then stands.
+  // object, once disconnected, or when the libraries cannot be loaded: the platform's own answer
+  // then stands.
   bool Answer(HWND link, WPARAM flags, LPARAM objectId, LRESULT* result);
+  // For good: the link is gone for clients, also for those that have not asked yet.
   void Disconnect();
   // The name of the default action, in the language of the link's window; by default English's,
   // as the platform names the action of a link.
@@ -37,5 +40,6 @@ class CLinkAccessibility {
 
  private:
   LinkAccessible* object_ = nullptr;  // one reference, ours
+  bool disconnected_ = false;
   CString action_ = L"Jump";
 };

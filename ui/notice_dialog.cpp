@@ -112,11 +112,10 @@ void CbrantelDlg::ShowIcon(int dpi) {
   m_viewIcon = std::move(icon);
 }
 
-// The dialog manager scales what it made from the template first (Windows 10 1703 on); then the
-// notice takes the suggested rectangle (centred again where its placement caused the change), and
-// what it made itself follows: the link and the icon.
-void CbrantelDlg::OnDpiChanged(int dpi, const RECT& suggested) {
-  m_placement.Rescale(m_hWnd, suggested);
+// The dialog manager has scaled what it made from the template (Windows 10 1703 on) and the notice
+// has taken the suggested rectangle (m_placement); what it made itself follows: the link and the
+// icon.
+void CbrantelDlg::OnDpiChanged(int dpi) {
   m_link.SetDpi(dpi);
   ShowIcon(dpi);
   ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
@@ -134,8 +133,9 @@ BOOL CbrantelDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
       if (wParam != FALSE && ::IsWindowVisible(m_hWnd)) OnEndSession();
       break;
     case kDpiChanged:
-      *result = Default();
-      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      *result = m_placement.Rescale(m_hWnd, *reinterpret_cast<const RECT*>(lParam),
+                                    [this] { return Default(); });
+      OnDpiChanged(HIWORD(wParam));
       return TRUE;
     case kComeForward:
       BringNoticeForward(m_hWnd);

@@ -38,7 +38,7 @@ class CbrantelDlg : public CDialog {
   void OnOkClicked();
   void OnLinkOpened();
   void OnEndSession();
-  void OnDpiChanged(int dpi, const RECT& suggested);
+  void OnDpiChanged(int dpi);
   void ShowIcon(int dpi);
 
   ScopedIcon m_hIcon;

@@ -83,14 +83,18 @@ void CNoticePlacement::Centre(HWND notice) {
   ::GetWindowRect(notice, &placed_);
 }
 
-void CNoticePlacement::Rescale(HWND notice, const RECT& suggested) {
+// Still where the last move put it, or being put there.
+bool CNoticePlacement::WherePlaced(HWND notice) const {
   RECT now = {};
-  const bool placed = placing_ || (::GetWindowRect(notice, &now) && now.left == placed_.left &&
-                                   now.top == placed_.top && now.right == placed_.right &&
-                                   now.bottom == placed_.bottom);
+  return placing_ ||
+         (::GetWindowRect(notice, &now) && now.left == placed_.left && now.top == placed_.top &&
+          now.right == placed_.right && now.bottom == placed_.bottom);
+}
+
+void CNoticePlacement::TakeSuggested(HWND notice, const RECT& suggested, bool centre) {
   ::SetWindowPos(notice, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-  if (placed) Centre(notice);
+  if (centre) Centre(notice);
 }
 
 void BringNoticeForward(HWND notice) {

@@ -25,12 +25,24 @@ POINT CentredOn(const RECT& workArea, SIZE window);
 class CNoticePlacement {
  public:
   void Place(HWND notice);
-  // On WM_DPICHANGED: the notice takes the suggested rectangle, and is centred again when the
-  // change came from its placement.
-  void Rescale(HWND notice, const RECT& suggested);
+  // On WM_DPICHANGED, around the window's default handling of it (defaultHandling, whose result it
+  // returns): the notice takes the suggested rectangle, and is centred again when the change came
+  // from its placement. Where the notice is, is judged before the default handling: from Windows
+  // 10 1703 on, the dialog manager resizes a per-monitor dialog there itself ("DDC_DEFAULT",
+  // "DIALOG_DPI_CHANGE_BEHAVIORS enumeration"), which judged after it would read as the user's
+  // move.
+  template <typename DefaultHandling>
+  LRESULT Rescale(HWND notice, const RECT& suggested, DefaultHandling defaultHandling) {
+    const bool placed = WherePlaced(notice);
+    const LRESULT result = defaultHandling();
+    TakeSuggested(notice, suggested, placed);
+    return result;
+  }
 
  private:
   void Centre(HWND notice);
+  bool WherePlaced(HWND notice) const;
+  void TakeSuggested(HWND notice, const RECT& suggested, bool centre);
 
   RECT work_ = {};
   RECT placed_ = {};  // where the last move put it

@@ -13,7 +13,8 @@
 //                        altf4, close (the last three are then followed by ok), tab-enter,
 //                        tab-space (keys to the focus, as a keyboard's go), accessible (the link
 //                        read, then focused, read and acted on through its object), reader (its
-//                        object kept, then ok), quit (posted to its thread), endsession
+//                        object kept, then ok), late-reader (ok, then its object first asked for),
+//                        quit (posted to its thread), endsession
 //   texts                texts, styles, boxes of the notice (0) and its controls, whether the texts
 //                        fit, the notice's place on the screen and the primary monitor's work area,
 //                        the link as a screen reader reads it
@@ -177,9 +178,10 @@ void PressKey(HWND notice, WPARAM key) {
 IAccessible* g_kept = nullptr;  // a screen reader's object of the link, kept
 
 // After OK, while the installer runs: what of it is still shown, and whether the notice answers,
-// to a message and to a kept object's call of its name: its result, whether it and the object's
-// Release returned within 2 s, and whether the program was still running then.
-void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
+// to a message and to a reader's call of the link's role, on an object kept or (late) first asked
+// for now: its result and the role, whether the request, the call and the object's Release
+// returned within 2 s, and whether the program was still running then.
+void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice, bool late) {
   const DWORD start = ::GetTickCount();
   while (::IsWindowVisible(notice) && ::GetTickCount() - start < kNoticeWaitMs) ::Sleep(kPollMs);
   ::Sleep(3 * kSettleMs);  // the installer has started and is idle
@@ -189,15 +191,18 @@ void WatchInstallerRun(HANDLE process, DWORD processId, HWND notice) {
   const bool answered =
       ::SendMessageTimeoutW(notice, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) != 0;
   Report(L"answers-while-installing", answered ? L"1" : L"0");
-  if (g_kept == nullptr) return;
-  VARIANT self = {};
-  self.vt = VT_I4;
-  BSTR name = nullptr;
   const DWORD asked = ::GetTickCount();
-  const HRESULT read = g_kept->get_accName(self, &name);  // refused: no name to free
+  if (late && SUCCEEDED(::CoInitialize(nullptr)))
+    ::AccessibleObjectFromWindow(::GetDlgItem(notice, 1000), static_cast<DWORD>(OBJID_CLIENT),
+                                 IID_IAccessible, reinterpret_cast<void**>(&g_kept));
+  if (g_kept == nullptr) return;
+  VARIANT self = {}, role = {};
+  self.vt = VT_I4;
+  const HRESULT read = g_kept->get_accRole(self, &role);
   g_kept->Release();
   Report(L"reader-while-installing",
-         std::to_wstring(read) + L"|" + std::to_wstring(::GetTickCount() - asked < 2000) + L"|" +
+         std::to_wstring(read) + L"|" + std::to_wstring(role.lVal) + L"|" +
+             std::to_wstring(::GetTickCount() - asked < 2000) + L"|" +
              std::to_wstring(::WaitForSingleObject(process, 0) == WAIT_TIMEOUT));
 }
 
@@ -275,7 +280,7 @@ void Notice(HANDLE process, DWORD processId, const std::wstring& action) {
   } else {
     ::PostMessageW(notice, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
   }
-  WatchInstallerRun(process, processId, notice);
+  WatchInstallerRun(process, processId, notice, action == L"late-reader");
 }
 
 // Whether the control's text, word-wrapped in the dialog's font (8-point Verdana), fits its height.

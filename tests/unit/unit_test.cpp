@@ -20,6 +20,8 @@
 #include "framework/dll_search_path.h"
 #include "framework/system_library.h"
 #include "framework/unique_handle.h"
+#include "framework/win_app.h"
+#include "framework/wnd.h"
 #include "log/log_to_file.h"
 #include "process/run_process.h"
 #include "process/terminate_caller_setup.h"
@@ -166,11 +168,47 @@ BOOL WINAPI SessionOf(DWORD id, DWORD* session) {
 BOOL WINAPI SetDefault(DWORD flags) { return g_calls += std::to_wstring(flags), g_defaultSet; }
 BOOL WINAPI SetDirectory(LPCWSTR path) { return g_calls += L"'" + std::wstring(path) + L"'", 1; }
 UINT WINAPI SystemFolderUnread(LPWSTR folder, UINT) { return folder ? 0 : MAX_PATH; }  // size, 0
+// The log file as a reparse point of the tag g_tag (0: none), as each system's file information and
+// the reparse data (Windows XP's way to the tag) give it.
+DWORD g_tag = 0;
+void *g_infoEx = nullptr, *g_info = nullptr;
+constexpr int kAttributeTagInfo = 9;  // FileAttributeTagInfo: attributes, then the tag
+BOOL WINAPI TaggedInfoEx(HANDLE file, int kind, void* info, DWORD size) {
+  const BOOL got = reinterpret_cast<decltype(&TaggedInfoEx)>(g_infoEx)(file, kind, info, size);
+  if (kind == kAttributeTagInfo && g_tag != 0) {
+    static_cast<DWORD*>(info)[0] |= FILE_ATTRIBUTE_REPARSE_POINT;
+    static_cast<DWORD*>(info)[1] = g_tag;
+  }
+  return got;
+}
+BOOL WINAPI TaggedInfo(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+  const BOOL got = reinterpret_cast<decltype(&TaggedInfo)>(g_info)(file, info);
+  if (g_tag != 0) info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  return got;
+}
+BOOL WINAPI TagData(HANDLE, DWORD, void*, DWORD, void* data, DWORD, DWORD*, OVERLAPPED*) {
+  static_cast<REPARSE_GUID_DATA_BUFFER*>(data)->ReparseTag = g_tag;
+  ::SetLastError(ERROR_MORE_DATA);  // the fixed part only
+  return FALSE;
+}
 bool g_denyEnd = false;  // the first open with the right to end is denied, as an elevated one's
 HANDLE WINAPI OpenRecorded(DWORD rights, BOOL inherit, DWORD id) {
   AppendUtf8(g_openLog, std::to_wstring(rights) + L" ");
   if ((rights & PROCESS_TERMINATE) && std::exchange(g_denyEnd, false)) return nullptr;
   return reinterpret_cast<decltype(&OpenRecorded)>(g_openProcess)(rights, inherit, id);
+}
+
+// WaitForInputIdle for a program that is never idle: after the time given, a timeout while it
+// runs, and once it has ended what its documentation leaves open, a timeout too, counted. Asked to
+// wait without end, it would never return ("does not return until the process is idle").
+constexpr int kHang = 1000;
+int g_idleAskedAfterEnd = 0;
+DWORD WINAPI NeverIdle(HANDLE process, DWORD waitMs) {
+  if (waitMs == INFINITE)
+    g_idleAskedAfterEnd = kHang;
+  else if (::WaitForSingleObject(process, waitMs) == WAIT_OBJECT_0)
+    ++g_idleAskedAfterEnd;
+  return g_idleAskedAfterEnd < kHang ? WAIT_TIMEOUT : WAIT_FAILED;  // ends a wait that spins
 }
 
 // A cursor's hot spot: the help program's hand (the program's icon made a cursor) has its own.
@@ -191,10 +229,23 @@ TEST_CASE("the launcher starts the program by its full path, quoted, inheriting 
   g_createProcess = reinterpret_cast<decltype(g_createProcess)>(create.original);
 
   const CString folder = GetParentDirectory(exe.c_str());
-  ScopedHandle process;
-  CHECK(RunProcess(exe.c_str(), L"/a  /b", folder, true, process) == 0);
-  // nothing inherited (0), in a process group of its own (CREATE_NEW_PROCESS_GROUP, 512)
-  CHECK(g_request == exe + L"|\"" + exe + L"\" /a  /b|" + folder.c_str() + L"|0|512");
+  // It waits until the program ends, never longer nor spinning, whatever WaitForInputIdle answers
+  // once it has ended: with a main window that others may send to meanwhile, and without.
+  const Patch idle("WaitForInputIdle", &NeverIdle);
+  CWinApp app;
+  CWnd notice;
+  notice.m_hWnd = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr,
+                                    nullptr, nullptr);
+  for (CWnd* const window : {static_cast<CWnd*>(nullptr), &notice}) {
+    app.m_pMainWnd = window;
+    g_idleAskedAfterEnd = 0;
+    ScopedHandle process;
+    CHECK(RunProcess(exe.c_str(), L"/a  /b", folder, true, process) == 0);
+    CHECK(g_idleAskedAfterEnd <= 1);
+    // nothing inherited (0), in a process group of its own (CREATE_NEW_PROCESS_GROUP, 512)
+    CHECK(g_request == exe + L"|\"" + exe + L"\" /a  /b|" + folder.c_str() + L"|0|512");
+  }
+  ::DestroyWindow(notice.m_hWnd);
 }
 
 TEST_CASE("on a newer or an older system, each takes its own way to the same result") {
@@ -213,19 +264,32 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
     HardenDllSearchPath();
     CHECK(g_calls == std::get<2>(row));
   }
-  // The log is written to a plain file, never through a second name of another file.
+  // The log is written to a file with one name that leads nowhere else: never through a second name
+  // of another file, a symbolic link or a junction (a mount point); a placeholder of a synced
+  // folder and a deduplicated file are written as any file. (second name, reparse tag, written)
   const std::wstring other = Folder(L"log") + L"\\other.txt", log = Folder(L"log") + L"\\x.log";
-  for (const char* missing : {"", "GetFileInformationByHandleEx"}) {
-    g_exports = {{missing, nullptr}};
-    for (const bool linked : {false, true}) {
+  const Patch info("GetFileInformationByHandle", &TaggedInfo), data("DeviceIoControl", &TagData);
+  g_info = info.original;
+  g_infoEx = reinterpret_cast<void*>(
+      LookUp(::GetModuleHandleW(L"kernel32.dll"), "GetFileInformationByHandleEx"));
+  for (void* const infoEx : {reinterpret_cast<void*>(&TaggedInfoEx), static_cast<void*>(nullptr)}) {
+    g_exports = {{"GetFileInformationByHandleEx", infoEx}};
+    for (const auto& [linked, tag, written] : {std::tuple<bool, DWORD, bool>{false, 0, true},
+                                               {true, 0, false},
+                                               {false, IO_REPARSE_TAG_SYMLINK, false},
+                                               {false, IO_REPARSE_TAG_MOUNT_POINT, false},
+                                               {false, IO_REPARSE_TAG_CLOUD_6, true},
+                                               {false, IO_REPARSE_TAG_DEDUP, true}}) {
       for (const std::wstring& file : {log, other}) ::DeleteFileW(file.c_str());
       AppendUtf8(other, L"other\n");
       if (linked) REQUIRE(::CreateHardLinkW(log.c_str(), other.c_str(), nullptr));
+      g_tag = tag;
       CLogToFile(log.c_str()).WriteLine(L"line", true);
       CHECK(ReadUtf8(other) == L"other\n");
-      CHECK((ReadUtf8(log).find(L"line.") != std::wstring::npos) == !linked);
+      CHECK((ReadUtf8(log).find(L"line.") != std::wstring::npos) == written);
     }
   }
+  g_tag = 0;
   // Only Wine's static control needs the reading order on its device context.
   for (const bool wine : {true, false}) {
     g_exports = {{wine ? "" : "wine_get_version", nullptr}};
@@ -455,7 +519,15 @@ IAccessible* g_read = nullptr;
 LRESULT WINAPI HandOut(REFIID, WPARAM, LPUNKNOWN object) {
   return object->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&g_read)) == S_OK;
 }
-BOOL WINAPI Doubled(HWND, POINT* point) { return point->x *= 2, point->y *= 2, TRUE; }
+// The conversion at 200 %, of points inside the window only, as its documentation asks.
+BOOL WINAPI Doubled(HWND window, POINT* point) {
+  RECT box;
+  if (!::GetWindowRect(window, &box) || !::PtInRect(&box, *point)) return FALSE;
+  point->x *= 2;
+  point->y *= 2;
+  return TRUE;
+}
+DWORD WINAPI Away() { return MAKELONG(30000, 30000); }  // the pointer's place, far off the link
 
 }  // namespace
 
@@ -472,12 +544,28 @@ TEST_CASE("the notice centres on the caller's monitor, else the foreground's, el
     g_foreground = std::get<1>(row);
     CHECK(NoticeWorkArea(std::get<0>(row)).left == std::get<2>(row));
   }
-  const RECT work = {1280, 0, 3200,
-                     1040};  // centred; larger: at the work area's edge, never off it
-  const POINT centred = CentredOn(work, SIZE{500, 300}), larger = CentredOn(work, SIZE{2000, 1100});
-  CHECK((centred.x == 1990 && centred.y == 370 && larger.x == 1280 && larger.y == 0));
+  // larger than the work area: at its top-left corner, never off it (centred: below)
+  const POINT larger = CentredOn(RECT{1280, 0, 3200, 1040}, SIZE{2000, 1100});
+  CHECK((larger.x == 1280 && larger.y == 0));
   BringNoticeForward(a);  // refused the foreground: flashes until the user turns to it
   CHECK(g_flashed == (FLASHW_TRAY | FLASHW_TIMERNOFG));
+  // A late change of scale, the notice resized to the suggested 600 by 300 by the default handling
+  // (as the dialog manager does from Windows 10 1703 on): where it was put, it is centred again on
+  // the first monitor at that size; moved by the user, it keeps the suggested rectangle.
+  const HWND notice = ::CreateWindowExW(0, L"#32770", L"", WS_POPUP, 0, 0, 400, 200, nullptr,
+                                        nullptr, nullptr, nullptr);
+  const auto resize = [notice] { return ::SetWindowPos(notice, nullptr, 9, 9, 600, 300, 0); };
+  for (const bool moved : {false, true}) {
+    CNoticePlacement placement;
+    placement.Place(notice);
+    if (moved) ::SetWindowPos(notice, nullptr, 0, 0, 0, 0, SWP_NOSIZE);
+    placement.Rescale(notice, RECT{9, 9, 609, 309}, resize);
+    RECT now;
+    ::GetWindowRect(notice, &now);
+    CHECK((now.left == (moved ? 9 : 340) && now.top == (moved ? 9 : 342) &&
+           now.right - now.left == 600));
+  }
+  ::DestroyWindow(notice);
 }
 
 // Run again as a grandchild of itself, which then expects the window named in the environment.
@@ -522,15 +610,17 @@ TEST_CASE("the link is read as a link, and its default action is its click") {
   g_read->get_accState(self, &state);
   g_read->get_accName(self, &name);
   CHECK((role.lVal == ROLE_SYSTEM_LINK && state.lVal == 0x500000 && name == page));
-  // The focus: the link's, nothing's (VT_EMPTY), and S_FALSE while its window is not in front.
+  // The focus, taken through the object (rows 0 and 2): the link's, nothing's (VT_EMPTY), and
+  // S_FALSE for both while its window is not in front, where keystrokes go elsewhere.
+  CHECK(g_read->accSelect(SELFLAG_TAKESELECTION, self) == E_INVALIDARG);
   for (const int row : {0, 1, 2}) {
     g_foreground = row < 2 ? parent : nullptr;
-    ::SetFocus(row == 1 ? nullptr : link.m_hWnd);
+    ::SetFocus(nullptr);
+    const HRESULT took = row == 1 ? S_OK : g_read->accSelect(SELFLAG_TAKEFOCUS, self);
     VARIANT focus = {};
-    CHECK((g_read->get_accFocus(&focus) == (row < 2 ? S_OK : S_FALSE) && focus.vt == !row * VT_I4));
+    CHECK((took == (row < 2 ? S_OK : S_FALSE) && g_read->get_accFocus(&focus) == took));
+    CHECK((focus.vt == !row * VT_I4 && (::GetFocus() == link.m_hWnd) == (row != 1)));
   }
-  CHECK((g_read->accSelect(SELFLAG_TAKESELECTION, self) == E_INVALIDARG &&
-         g_read->accSelect(SELFLAG_TAKEFOCUS, self) == S_OK && ::GetFocus() == link.m_hWnd));
   // Resting on it shows its address: its window's tool-tip holds one tool, the link.
   HWND tip = nullptr;
   do tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr);
@@ -552,6 +642,15 @@ TEST_CASE("the link is read as a link, and its default action is its click") {
     g_read->accHitTest(box.right * scale - 1, box.bottom * scale - 1, &hit);
     CHECK((x == box.left * scale && y == box.top * scale && hit.vt == VT_I4 &&
            width == (box.right - box.left) * scale && height == (box.bottom - box.top) * scale));
+  }
+  // The pointer over the link underlines it; once it has left, the link is plain again.
+  const Patch pointer("GetMessagePos", &Away);
+  for (const UINT message : {WM_MOUSEMOVE, WM_TIMER}) {
+    ::SendMessageW(link.m_hWnd, message, 0, 0);
+    LOGFONTW font = {};
+    ::GetObjectW(reinterpret_cast<HGDIOBJ>(::SendMessageW(link.m_hWnd, WM_GETFONT, 0, 0)),
+                 sizeof(font), &font);
+    CHECK(font.lfUnderline == (message == WM_MOUSEMOVE));
   }
   CHECK(g_read->accDoDefaultAction(self) == S_OK);
   MSG message = {};
