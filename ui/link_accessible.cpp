@@ -11,17 +11,15 @@ namespace {
 using LogicalToPhysicalFn = BOOL(WINAPI*)(HWND, POINT*);
 using LresultFromObjectFn = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
 using AccessibleObjectFromWindowFn = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
-using SysAllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
 
-// The accessibility library and the automation library (the texts' allocator), loaded from the
-// system folder on the first request and kept until the process ends: the marshalling stubs of
-// every object handed out run in them, and a client may release its object at any time. The
-// thread joins its single-threaded apartment first (its calls then arrive through the thread's
-// message loop, and through the wait for the installer).
+// The accessibility library, loaded from the system folder on the first request and kept until
+// the process ends: the marshalling stubs of every object handed out run in it (and in the
+// automation library, which allocates the texts: AllocateText), and a client may release its
+// object at any time. The thread joins its single-threaded apartment first (its calls then arrive
+// through the thread's message loop, and through the wait for the installer).
 struct Libraries {
   LresultFromObjectFn lresultFromObject;
   AccessibleObjectFromWindowFn objectFromWindow;
-  SysAllocStringFn allocString;
 };
 
 const Libraries* LoadLibraries() {
@@ -32,11 +30,9 @@ const Libraries* LoadLibraries() {
   if (!JoinApartment()) return nullptr;
   // Loaded once; freed by the process's end, never before (above).
   const HMODULE accessibility = LoadSystemLibrary(L"oleacc.dll").release();
-  const HMODULE automation = LoadSystemLibrary(L"oleaut32.dll").release();
   libraries.objectFromWindow =
       GetLibraryFunction<AccessibleObjectFromWindowFn>(accessibility, "AccessibleObjectFromWindow");
-  libraries.allocString = GetLibraryFunction<SysAllocStringFn>(automation, "SysAllocString");
-  if (libraries.objectFromWindow == nullptr || libraries.allocString == nullptr) return nullptr;
+  if (libraries.objectFromWindow == nullptr) return nullptr;
   libraries.lresultFromObject =
       GetLibraryFunction<LresultFromObjectFn>(accessibility, "LresultFromObject");
   return libraries.lresultFromObject != nullptr ? &libraries : nullptr;
@@ -266,7 +262,7 @@ class LinkAccessible final : public IAccessible {
       own.resize(
           static_cast<size_t>(::GetWindowTextW(link_, &own[0], static_cast<int>(own.size()))));
     }
-    *text = libraries_->allocString(fixed != nullptr ? fixed : own.c_str());
+    *text = AllocateText(fixed != nullptr ? CString(fixed) : own);
     return *text != nullptr ? S_OK : E_OUTOFMEMORY;
   }
   HRESULT None(const VARIANT& child, BSTR* text) const {
