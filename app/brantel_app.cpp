@@ -11,7 +11,7 @@
 #include "framework/common_controls.h"
 #include "log/log_to_file.h"
 #include "process/run_process.h"
-#include "ui/notice_dialog.h"
+#include "ui/notice/notice_dialog.h"
 
 namespace {
 

@@ -26,12 +26,12 @@
 #include "process/run_process.h"
 #include "process/terminate_caller_setup.h"
 #include "tests/harness/files.h"
-#include "ui/desktop_user.h"
-#include "ui/hyperlink.h"
-#include "ui/link_navigation.h"
-#include "ui/localized_strings.h"
-#include "ui/notice_placement.h"
-#include "ui/notice_texts.h"
+#include "ui/link/desktop_user.h"
+#include "ui/link/hyperlink.h"
+#include "ui/link/link_navigation.h"
+#include "ui/notice/localized_strings.h"
+#include "ui/notice/notice_placement.h"
+#include "ui/notice/notice_texts.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/link_accessible.h"
+#include "ui/link/link_accessible.h"
 
 #include <oleacc.h>
 

@@ -14,7 +14,7 @@
 #include "framework/gdi.h"
 #include "framework/unique_handle.h"
 #include "framework/wnd.h"
-#include "ui/link_accessible.h"
+#include "ui/link/link_accessible.h"
 
 class CHyperLink : public CStatic {
  public:

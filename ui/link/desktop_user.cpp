@@ -1,4 +1,4 @@
-#include "ui/desktop_user.h"
+#include "ui/link/desktop_user.h"
 
 #include <exdisp.h>
 #include <servprov.h>

@@ -1,8 +1,8 @@
-#include "ui/notice_texts.h"
+#include "ui/notice/notice_texts.h"
 
 #include "framework/system_library.h"
 #include "res/resource.h"
-#include "ui/localized_strings.h"
+#include "ui/notice/localized_strings.h"
 
 CString FillPlaceholder(CString text, const CString& value) {
   const size_t at = text.find(L"%s");

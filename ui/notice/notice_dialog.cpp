@@ -1,4 +1,4 @@
-#include "ui/notice_dialog.h"
+#include "ui/notice/notice_dialog.h"
 
 #include <utility>
 
@@ -8,11 +8,11 @@
 #include "process/run_process.h"
 #include "process/terminate_caller_setup.h"
 #include "res/resource.h"
-#include "ui/icon_loader.h"
-#include "ui/link_navigation.h"
-#include "ui/localized_strings.h"
-#include "ui/notice_placement.h"
-#include "ui/notice_texts.h"
+#include "ui/link/link_navigation.h"
+#include "ui/notice/icon_loader.h"
+#include "ui/notice/localized_strings.h"
+#include "ui/notice/notice_placement.h"
+#include "ui/notice/notice_texts.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/notice_placement.h"
+#include "ui/notice/notice_placement.h"
 
 #include "framework/unique_handle.h"
 #include "process/process_list.h"

@@ -6,8 +6,8 @@
 #include "framework/cstring.h"
 #include "framework/dialog.h"
 #include "framework/unique_handle.h"
-#include "ui/hyperlink.h"
-#include "ui/notice_placement.h"
+#include "ui/link/hyperlink.h"
+#include "ui/notice/notice_placement.h"
 
 class CbrantelDlg : public CDialog {
  public:

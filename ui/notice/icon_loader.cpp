@@ -1,4 +1,4 @@
-#include "ui/icon_loader.h"
+#include "ui/notice/icon_loader.h"
 
 #include <initializer_list>
 

@@ -1,4 +1,4 @@
-#include "ui/localized_strings.h"
+#include "ui/notice/localized_strings.h"
 
 #include <cwchar>
 

@@ -1,4 +1,4 @@
-#include "ui/link_navigation.h"
+#include "ui/link/link_navigation.h"
 
 #include <shellapi.h>
 #include <shldisp.h>
@@ -11,7 +11,7 @@
 #include "framework/win_app.h"
 #include "framework/wnd.h"
 #include "log/log_to_file.h"
-#include "ui/desktop_user.h"
+#include "ui/link/desktop_user.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "ui/hyperlink.h"
+#include "ui/link/hyperlink.h"
 
 #include <commctrl.h>
 
 #include <utility>
 
 #include "framework/unique_handle.h"
-#include "ui/link_navigation.h"
+#include "ui/link/link_navigation.h"
 
 namespace {
 
