@@ -1,10 +1,6 @@
 """What the end-to-end tables share: the Wine prefix, the driver that plays installer and user
 (tests/harness/driver.cpp lists its steps), the kits, the machine's registry and the log."""
-import os
-import pathlib
-import re
-import shutil
-import subprocess
+import os, pathlib, re, shutil, subprocess
 
 PREFIX = pathlib.Path(os.environ["WINEPREFIX"])
 BUILD = pathlib.Path(os.environ["BRANTEL_BUILD"])

@@ -1,7 +1,6 @@
 """The log: /log names the file of the run's lines; where that file cannot be written, they go to the
 shared log after a line that says why. Runs at once wait for each other and lose no line."""
-import os
-import subprocess
+import os, subprocess
 from collections import namedtuple
 
 import pytest
@@ -13,11 +12,11 @@ from harness import LOG, STAMP, drive, kit, log_size, machine, preamble, runs_si
 # as Wine as root writes a read-only one); error: why it cannot be written
 LogOption = namedtuple("LogOption", "name args file error", defaults=(None, None))
 LOG_OPTIONS = [
-    LogOption("relative", "/l 1036 /LOG {relative}", "x.log"),
-    LogOption("no-folder", "/log {path}", "none/x.log", 3),
-    LogOption("folder", "-Log {path}", "folder", 5),
-    LogOption("second-name", "/log {path}", "link", 1920),
-    LogOption("read-only", "/log {path}", "other.log", 5),
+    LogOption("relative", "/l 1036 /LOG {relative}", file="x.log"),
+    LogOption("no-folder", "/log {path}", file="none/x.log", error=3),
+    LogOption("folder", "-Log {path}", file="folder", error=5),
+    LogOption("second-name", "/log {path}", file="link", error=1920),
+    LogOption("read-only", "/log {path}", file="other.log", error=5),
     LogOption("no-file", "/l 1036 /log"),
     LogOption("an-option-for-a-file", "/log /l 1036"),
 ]

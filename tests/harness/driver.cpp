@@ -31,13 +31,13 @@
 #include <oleacc.h>
 #include <sddl.h>
 #include <shlwapi.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "framework/unique_handle.h"
+#include "process/process_list.h"
 #include "tests/harness/files.h"
 
 namespace {
@@ -105,12 +105,8 @@ HANDLE Start(const std::wstring& exe, const std::wstring& args, DWORD* id = null
 DWORD FindProcess(const std::wstring& name) {
   const DWORD start = ::GetTickCount();
   do {
-    ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-      if (_wcsicmp(entry.szExeFile, name.c_str()) == 0) return entry.th32ProcessID;
+    for (const PROCESSENTRY32W& process : ListProcesses()) {
+      if (_wcsicmp(process.szExeFile, name.c_str()) == 0) return process.th32ProcessID;
     }
     ::Sleep(kPollMs);
   } while (::GetTickCount() - start < kNoticeWaitMs);

@@ -3,30 +3,25 @@
 // idle at once, starts and waits for the command line in "<own path>.run", waits the milliseconds
 // in "<own path>.sleep", exits with "<own path>.exitcode".
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <cwchar>
 
 #include "framework/unique_handle.h"
+#include "process/process_list.h"
 #include "tests/harness/files.h"
 
 namespace {
 
 std::wstring ParentName() {
-  ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
+  const CArray<PROCESSENTRY32W> processes = ListProcesses();
   DWORD parent = 0;
-  std::wstring name;
-  for (int pass = 0; pass < 2; ++pass) {
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-      if (pass == 0 && entry.th32ProcessID == ::GetCurrentProcessId())
-        parent = entry.th32ParentProcessID;
-      if (pass == 1 && entry.th32ProcessID == parent) name = entry.szExeFile;
-    }
+  for (const PROCESSENTRY32W& process : processes) {
+    if (process.th32ProcessID == ::GetCurrentProcessId()) parent = process.th32ParentProcessID;
   }
-  return name;
+  for (const PROCESSENTRY32W& process : processes) {
+    if (process.th32ProcessID == parent) return process.szExeFile;
+  }
+  return L"";
 }
 
 }  // namespace

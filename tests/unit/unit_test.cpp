@@ -253,20 +253,25 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
       session("ProcessIdToSessionId", &SessionOf);
   g_getProcAddress = lookUp.original;
   // The DLL search path: the system folder alone where the system can, else no current folder.
-  void* const setDefault = reinterpret_cast<void*>(&SetDefault);
-  for (const auto& row :
-       {std::make_tuple(setDefault, TRUE, L"2048"), std::make_tuple(setDefault, FALSE, L"2048''"),
-        std::make_tuple<void*>(nullptr, TRUE, L"''")}) {
-    g_exports = {{"SetDefaultDllDirectories", std::get<0>(row)},
+  struct SearchPath {
+    bool setDefaultThere;  // SetDefaultDllDirectories, from Windows 8 (and XP with an update) on
+    BOOL setDefaultWorks;
+    const wchar_t* calls;  // its flags (LOAD_LIBRARY_SEARCH_SYSTEM32), SetDllDirectoryW's folder
+  };
+  for (const SearchPath& row : {SearchPath{true, TRUE, L"2048"}, SearchPath{true, FALSE, L"2048''"},
+                                SearchPath{false, TRUE, L"''"}}) {
+    g_exports = {{"SetDefaultDllDirectories",
+                  row.setDefaultThere ? reinterpret_cast<void*>(&SetDefault) : nullptr},
                  {"SetDllDirectoryW", reinterpret_cast<void*>(&SetDirectory)}};
     g_calls.clear();
-    g_defaultSet = std::get<1>(row);
+    g_defaultSet = row.setDefaultWorks;
     HardenDllSearchPath();
-    CHECK(g_calls == std::get<2>(row));
+    CHECK(g_calls == row.calls);
   }
   // The log is written to a file with one name that leads nowhere else: never through a second name
   // of another file, a symbolic link or a junction (a mount point); a placeholder of a synced
-  // folder and a deduplicated file are written as any file. (second name, reparse tag, written)
+  // folder and a deduplicated file are written as any file. From Windows Vista on, the file's
+  // information answers; Windows XP reads the tag from the reparse data.
   const std::wstring other = Folder(L"log") + L"\\other.txt", log = Folder(L"log") + L"\\x.log";
   const Patch info("GetFileInformationByHandle", &TaggedInfo), data("DeviceIoControl", &TagData);
   g_info = info.original;
@@ -274,19 +279,23 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
       LookUp(::GetModuleHandleW(L"kernel32.dll"), "GetFileInformationByHandleEx"));
   for (void* const infoEx : {reinterpret_cast<void*>(&TaggedInfoEx), static_cast<void*>(nullptr)}) {
     g_exports = {{"GetFileInformationByHandleEx", infoEx}};
-    for (const auto& [linked, tag, written] : {std::tuple<bool, DWORD, bool>{false, 0, true},
-                                               {true, 0, false},
-                                               {false, IO_REPARSE_TAG_SYMLINK, false},
-                                               {false, IO_REPARSE_TAG_MOUNT_POINT, false},
-                                               {false, IO_REPARSE_TAG_CLOUD_6, true},
-                                               {false, IO_REPARSE_TAG_DEDUP, true}}) {
+    struct LogFile {
+      bool secondName;   // the log a second name of another file
+      DWORD reparseTag;  // 0: no reparse point
+      bool written;
+    };
+    for (const LogFile& row : {LogFile{false, 0, true}, LogFile{true, 0, false},
+                               LogFile{false, IO_REPARSE_TAG_SYMLINK, false},
+                               LogFile{false, IO_REPARSE_TAG_MOUNT_POINT, false},
+                               LogFile{false, IO_REPARSE_TAG_CLOUD_6, true},
+                               LogFile{false, IO_REPARSE_TAG_DEDUP, true}}) {
       for (const std::wstring& file : {log, other}) ::DeleteFileW(file.c_str());
       AppendUtf8(other, L"other\n");
-      if (linked) REQUIRE(::CreateHardLinkW(log.c_str(), other.c_str(), nullptr));
-      g_tag = tag;
+      if (row.secondName) REQUIRE(::CreateHardLinkW(log.c_str(), other.c_str(), nullptr));
+      g_tag = row.reparseTag;
       CLogToFile(log.c_str()).WriteLine(L"line", true);
       CHECK(ReadUtf8(other) == L"other\n");
-      CHECK((ReadUtf8(log).find(L"line.") != std::wstring::npos) == written);
+      CHECK((ReadUtf8(log).find(L"line.") != std::wstring::npos) == row.written);
     }
   }
   g_tag = 0;
@@ -295,11 +304,17 @@ TEST_CASE("on a newer or an older system, each takes its own way to the same res
     g_exports = {{wine ? "" : "wine_get_version", nullptr}};
     CHECK(MirroredTextNeedsReadingOrder() == wine);
   }
-  // From Windows Vista on, nobody sees session 0: (Vista or later, session, seen)
-  for (const auto& row : {std::array<DWORD, 3>{1, 1, 1}, {1, 0, 0}, {0, 0, 1}}) {
-    g_vista = static_cast<BOOL>(row[0]);
-    g_session = row[1];
-    CHECK(NoticeCanBeSeen() == (row[2] != 0));
+  // From Windows Vista on, nobody sees session 0.
+  struct Session {
+    BOOL vista;
+    DWORD session;
+    bool seen;
+  };
+  for (const Session& row :
+       {Session{TRUE, 1, true}, Session{TRUE, 0, false}, Session{FALSE, 0, true}}) {
+    g_vista = row.vista;
+    g_session = row.session;
+    CHECK(NoticeCanBeSeen() == row.seen);
   }
   // setup.exe opened once, with the least query right and the right to end it; others only
   // queried, kit.exe too: this walks again, under kit.exe, as the row says.
@@ -357,14 +372,18 @@ TEST_CASE("the link's hand is the help program's where it has one, else the syst
   const auto system = HotSpot(::LoadCursorW(nullptr, IDC_HAND));
   REQUIRE(ours != system);
   ::MoveFileW(help.c_str(), saved.c_str());
-  // the help program, as data only: one with a hand cursor (this one), one recording loads, none
-  for (const auto& row :
-       {std::make_pair(L"unit_test.exe", ours), std::make_pair(L"module_marker.dll", system),
-        std::make_pair(L"", system)}) {
+  // the help program, as data only: one with a hand cursor (this program), one that records
+  // every load of itself, none
+  struct Help {
+    const wchar_t* file;
+    std::pair<DWORD, DWORD> hotSpot;
+  };
+  for (const Help& row :
+       {Help{L"unit_test.exe", ours}, Help{L"module_marker.dll", system}, Help{L"", system}}) {
     for (const std::wstring& file : {help, help + L".loaded"}) ::DeleteFileW(file.c_str());
-    ::CopyFileW((kBuild + L"\\" + row.first).c_str(), help.c_str(), FALSE);
+    ::CopyFileW((kBuild + L"\\" + row.file).c_str(), help.c_str(), FALSE);
     const ScopedIcon hand(LoadLinkHandCursor());
-    CHECK(HotSpot(hand.get()) == row.second);
+    CHECK(HotSpot(hand.get()) == row.hotSpot);
     CHECK(::GetFileAttributesW((help + L".loaded").c_str()) == INVALID_FILE_ATTRIBUTES);
   }
   ::MoveFileExW(saved.c_str(), help.c_str(), MOVEFILE_REPLACE_EXISTING);
@@ -413,17 +432,9 @@ BOOL WINAPI UserToken(ULONG, HANDLE* token) {
   return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, token);
 }
 LONG WINAPI UserClasses(HANDLE, DWORD, REGSAM, HKEY* classes) {
-  const std::wstring page = L"\"C:\\page.exe\" \"%1\"";
-  HKEY key = nullptr;
-  ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\brantel-units\\.htm", 0, nullptr, 0,
-                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
-  ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"page"), 10);
-  ::RegCloseKey(key);
-  ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\brantel-units\\page\\shell\\open\\command", 0,
-                    nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-  ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(page.c_str()),
-                   static_cast<DWORD>((page.size() + 1) * sizeof(wchar_t)));
-  ::RegCloseKey(key);
+  ::RegSetValueW(HKEY_CURRENT_USER, L"Software\\brantel-units\\.htm", REG_SZ, L"page", 0);
+  ::RegSetValueW(HKEY_CURRENT_USER, L"Software\\brantel-units\\page\\shell\\open\\command", REG_SZ,
+                 L"\"C:\\page.exe\" \"%1\"", 0);
   return ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\brantel-units", 0, KEY_READ, classes);
 }
 
@@ -537,12 +548,15 @@ TEST_CASE("the notice centres on the caller's monitor, else the foreground's, el
       flash("FlashWindowEx", &Flash);
   const auto a = reinterpret_cast<HWND>(0x10), b = reinterpret_cast<HWND>(0x20);
   g_onSecond = b;
-  // caller, foreground, left edge of the work area
-  for (const auto& row :
-       {std::make_tuple(b, a, 1280), std::make_tuple<HWND>(nullptr, b, 1280),
-        std::make_tuple(a, b, 0), std::make_tuple<HWND, HWND>(nullptr, nullptr, 0)}) {
-    g_foreground = std::get<1>(row);
-    CHECK(NoticeWorkArea(std::get<0>(row)).left == std::get<2>(row));
+  struct Monitor {
+    HWND caller;
+    HWND foreground;
+    LONG workAreaLeft;  // 1280: the second monitor's
+  };
+  for (const Monitor& row : {Monitor{b, a, 1280}, Monitor{nullptr, b, 1280}, Monitor{a, b, 0},
+                             Monitor{nullptr, nullptr, 0}}) {
+    g_foreground = row.foreground;
+    CHECK(NoticeWorkArea(row.caller).left == row.workAreaLeft);
   }
   // larger than the work area: at its top-left corner, never off it (centred: below)
   const POINT larger = CentredOn(RECT{1280, 0, 3200, 1040}, SIZE{2000, 1100});
@@ -610,16 +624,25 @@ TEST_CASE("the link is read as a link, and its default action is its click") {
   g_read->get_accState(self, &state);
   g_read->get_accName(self, &name);
   CHECK((role.lVal == ROLE_SYSTEM_LINK && state.lVal == 0x500000 && name == page));
-  // The focus, taken through the object (rows 0 and 2): the link's, nothing's (VT_EMPTY), and
-  // S_FALSE for both while its window is not in front, where keystrokes go elsewhere.
+  // The focus, taken through the object or not: the link's, or nothing's (VT_EMPTY); S_FALSE
+  // for both while its window is not in front, where keystrokes go elsewhere.
   CHECK(g_read->accSelect(SELFLAG_TAKESELECTION, self) == E_INVALIDARG);
-  for (const int row : {0, 1, 2}) {
-    g_foreground = row < 2 ? parent : nullptr;
+  struct Focus {
+    bool taken;
+    bool inFront;
+    HRESULT answer;  // of accSelect and get_accFocus
+    VARTYPE focused;
+  };
+  for (const Focus& row : {Focus{true, true, S_OK, VT_I4}, Focus{false, true, S_OK, VT_EMPTY},
+                           Focus{true, false, S_FALSE, VT_EMPTY}}) {
+    g_foreground = row.inFront ? parent : nullptr;
     ::SetFocus(nullptr);
-    const HRESULT took = row == 1 ? S_OK : g_read->accSelect(SELFLAG_TAKEFOCUS, self);
+    const HRESULT took = row.taken ? g_read->accSelect(SELFLAG_TAKEFOCUS, self) : S_OK;
     VARIANT focus = {};
-    CHECK((took == (row < 2 ? S_OK : S_FALSE) && g_read->get_accFocus(&focus) == took));
-    CHECK((focus.vt == !row * VT_I4 && (::GetFocus() == link.m_hWnd) == (row != 1)));
+    CHECK(took == row.answer);
+    CHECK(g_read->get_accFocus(&focus) == row.answer);
+    CHECK(focus.vt == row.focused);
+    CHECK((::GetFocus() == link.m_hWnd) == row.taken);
   }
   // Resting on it shows its address: its window's tool-tip holds one tool, the link.
   HWND tip = nullptr;
