@@ -47,6 +47,13 @@ constexpr ErrorText kErrorTexts[] = {
     {32, L"The specified dynamic-link library was not found."},
 };
 
+// Owned by the main window, which is disabled while the message box is shown.
+void ShowMessage(const CString& text) {
+  CWinApp* app = AfxGetApp();
+  HWND owner = app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
+  ::MessageBoxW(owner, text.c_str(), kMessageCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
 // The default value of a key under root, read as the fallback reads it.
 bool ReadClassValue(HKEY root, const CString& subKey, CString& value) {
   HKEY key = nullptr;
@@ -146,7 +153,7 @@ int OpenAsSessionUser(const CString& url) {
                                   : static_cast<DWORD>(ERROR_BAD_PATHNAME);
     }
   }
-  if (user && classes && error == ERROR_SUCCESS) return kOpenedElsewhere;
+  if (classes && error == ERROR_SUCCESS) return kOpenedElsewhere;
   theLog.WriteFormat(L"Can't open link as the signed-in user, error: %d", static_cast<int>(error));
   return kPageLeftToUser;
 }
@@ -223,17 +230,6 @@ CString OpenErrorMessage(int code) {
   }
   return L"Unable to open hyperlink:\n\n" + text;
 }
-
-namespace {
-
-// Owned by the main window, which is disabled while the message box is shown.
-void ShowMessage(const CString& text) {
-  CWinApp* app = AfxGetApp();
-  HWND owner = app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
-  ::MessageBoxW(owner, text.c_str(), kMessageCaption, MB_OK | MB_ICONEXCLAMATION);
-}
-
-}  // namespace
 
 void ReportOpenError(int code) { ShowMessage(OpenErrorMessage(code)); }
 
