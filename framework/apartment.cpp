@@ -77,7 +77,8 @@ BSTR AllocateText(const CString& text) {
 }
 
 void FreeText(BSTR text) {
-  if (text != nullptr && LoadAutomation().free != nullptr) LoadAutomation().free(text);
+  const Automation& automation = LoadAutomation();
+  if (text != nullptr && automation.free != nullptr) automation.free(text);
 }
 
 void DisconnectClients(IUnknown* object) {
